@@ -4,12 +4,13 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <utility>
 
 namespace folv {
 
 // A shared object of this process. Holding one keeps the object loaded.
 class Module {
-public:
+  public:
     ~Module();
     Module(const Module&) = delete;
     Module& operator=(const Module&) = delete;
@@ -22,9 +23,9 @@ public:
     }
     const std::u16string& Path() const { return path_; }
 
-private:
+  private:
     friend std::unique_ptr<Module> FindLoadedModule(std::u16string_view);
-    friend std::unique_ptr<Module> LoadModule(std::u16string_view);
+    friend std::unique_ptr<Module> LoadModule(std::u16string_view, std::string*);
     Module(void* handle, std::u16string path) : handle_(handle), path_(std::move(path)) {}
     void* handle_;
     std::u16string path_;

@@ -8,7 +8,9 @@ namespace folv {
 inline constexpr char16_t kSeparator = u'/';
 
 // Paths read from the settings file may still use the original platform's separator.
-constexpr bool IsSeparator(char16_t c) { return c == u'/' || c == u'\\'; }
+constexpr bool IsSeparator(char16_t c) {
+    return c == u'/' || c == u'\\';
+}
 
 // A path cut as the original platform's splitter cuts it. The drive is always empty here;
 // the folder keeps its final separator; the extension keeps its dot.

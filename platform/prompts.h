@@ -35,7 +35,7 @@ struct FolderRequest {
 // Every message box, file dialog and folder browser goes through this service, so that
 // window tests can answer them.
 class Prompts {
-public:
+  public:
     virtual ~Prompts() = default;
     virtual PromptAnswer Message(const MessageRequest& request) = 0;
     virtual std::optional<std::u16string> ChooseFile(const FileRequest& request) = 0;
@@ -45,7 +45,7 @@ public:
 // Answers prompts from a script and records what was asked. A message without a scripted
 // answer gets its first button (Ok, or Yes); a file or folder request without one is cancelled.
 class ScriptedPrompts final : public Prompts {
-public:
+  public:
     PromptAnswer Message(const MessageRequest& request) override;
     std::optional<std::u16string> ChooseFile(const FileRequest& request) override;
     std::optional<std::u16string> ChooseFolder(const FolderRequest& request) override;
@@ -59,7 +59,7 @@ public:
     const std::vector<FolderRequest>& FolderRequests() const { return folderRequests_; }
     void ClearRecords();
 
-private:
+  private:
     std::deque<PromptAnswer> answers_;
     std::deque<std::optional<std::u16string>> files_;
     std::deque<std::optional<std::u16string>> folders_;

@@ -14,21 +14,23 @@ inline constexpr std::size_t kMaxPath = 260;
 // so that nothing is ever written past its end.
 template <std::size_t N>
 class WideBuffer {
-public:
+  public:
     static constexpr std::size_t kCapacity = N;
 
     WideBuffer() { data_[0] = 0; }
 
     // False (and the buffer unchanged) when the text and its terminator exceed N.
     bool Assign(std::u16string_view text) {
-        if (text.size() + 1 > N) return false;
+        if (text.size() + 1 > N)
+            return false;
         text.copy(data_, text.size());
         data_[text.size()] = 0;
         return true;
     }
     bool Append(std::u16string_view text) {
         std::size_t len = size();
-        if (len + text.size() + 1 > N) return false;
+        if (len + text.size() + 1 > N)
+            return false;
         text.copy(data_ + len, text.size());
         data_[len + text.size()] = 0;
         return true;
@@ -46,15 +48,19 @@ public:
     std::u16string_view View() const { return std::u16string_view(data_); }
     std::u16string Str() const { return std::u16string(View()); }
 
-private:
+  private:
     char16_t data_[N];
 };
 
 using PathBuffer = WideBuffer<kMaxPath>;
 
 // Case folding that touches the letters A to Z only, never the locale's rules.
-constexpr char16_t ToLowerAZ(char16_t c) { return (c >= u'A' && c <= u'Z') ? c + 32 : c; }
-constexpr char16_t ToUpperAZ(char16_t c) { return (c >= u'a' && c <= u'z') ? c - 32 : c; }
+constexpr char16_t ToLowerAZ(char16_t c) {
+    return (c >= u'A' && c <= u'Z') ? c + 32 : c;
+}
+constexpr char16_t ToUpperAZ(char16_t c) {
+    return (c >= u'a' && c <= u'z') ? c - 32 : c;
+}
 std::u16string LowerAZ(std::u16string_view text);
 std::u16string UpperAZ(std::u16string_view text);
 

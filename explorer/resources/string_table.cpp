@@ -55,12 +55,14 @@ static_assert(std::is_sorted(kStrings.begin(), kStrings.end(),
 std::u16string_view LoadString(int id) {
     auto it = std::lower_bound(kStrings.begin(), kStrings.end(), id,
                                [](const Entry& e, int key) { return e.first < key; });
-    if (it == kStrings.end() || it->first != id) return {};
+    if (it == kStrings.end() || it->first != id)
+        return {};
     return it->second;
 }
 
 std::u16string_view LoadPluginString(int id) {
-    if (id == 40001) return {};
+    if (id == 40001)
+        return {};
     return LoadString(id);
 }
 
