@@ -1,0 +1,106 @@
+#include "explorer/resources/menu142.h"
+
+#include <QAction>
+#include <QMenu>
+#include <QMenuBar>
+#include <QString>
+#include <array>
+
+namespace folv {
+namespace {
+
+constexpr std::array kFileLibrary = {
+    MenuItemDef{1016, u"&Open", true},
+    MenuItemDef{1045, u"&Copy", true},
+    MenuItemDef{1044, u"&Delete", true},
+    MenuItemDef{1043, u"&Rename", true},
+    MenuItemDef{1047, u"&Insert", true},
+    MenuItemDef{32782, u"&XRef", true},
+    MenuItemDef{40001, u"Recover", true},
+    MenuItemDef{0, u"", false},
+    MenuItemDef{1037, u"Sort by &name", false},
+    MenuItemDef{1056, u"Sort by &size", false},
+    MenuItemDef{1057, u"Sort by &date", false},
+    MenuItemDef{0, u"", false},
+    MenuItemDef{2, u"E&xit", false},
+};
+
+constexpr std::array kFilePlugin = {
+    MenuItemDef{1045, u"&Copy", true},
+    MenuItemDef{1044, u"&Delete", true},
+    MenuItemDef{1043, u"&Rename", true},
+    MenuItemDef{1047, u"&Insert", true},
+    MenuItemDef{32782, u"&XRef", true},
+    MenuItemDef{0, u"", false},
+    MenuItemDef{1037, u"Sort by &name", false},
+    MenuItemDef{1056, u"Sort by &size", false},
+    MenuItemDef{1057, u"Sort by &date", false},
+    MenuItemDef{0, u"", false},
+    MenuItemDef{2, u"E&xit", false},
+};
+
+constexpr std::array kPage = {
+    MenuItemDef{32784, u"&Add", false},
+    MenuItemDef{32785, u"&Rename", false},
+    MenuItemDef{32786, u"&Delete", false},
+    MenuItemDef{0, u"", false},
+    MenuItemDef{32775, u"Move &Up", false},
+    MenuItemDef{32776, u"Move Do&wn", false},
+    MenuItemDef{0, u"", false},
+    MenuItemDef{10001, u"De&fine directory", false},
+    MenuItemDef{1021, u"Open with", false},
+    MenuItemDef{1073, u"Default &Layer", false},
+};
+
+constexpr std::array kHelp = {
+    MenuItemDef{1088, u"&Folvane Help", false},
+    MenuItemDef{1058, u"&About", false},
+};
+
+constexpr std::array kLibraryMenu = {
+    MenuDef{u"&File", kFileLibrary},
+    MenuDef{u"&Page", kPage},
+    MenuDef{u"&Help", kHelp},
+};
+
+constexpr std::array kPluginMenu = {
+    MenuDef{u"&File", kFilePlugin},
+    MenuDef{u"&Page", kPage},
+    MenuDef{u"&Help", kHelp},
+};
+
+QString ToQ(std::u16string_view text) {
+    return QString::fromUtf16(text.data(), static_cast<qsizetype>(text.size()));
+}
+
+bool IsSortItem(int id) {
+    return id == 1037 || id == 1056 || id == 1057;
+}
+
+}  // namespace
+
+std::span<const MenuDef> Menu142(MenuVariant variant) {
+    if (variant == MenuVariant::plugin)
+        return kPluginMenu;
+    return kLibraryMenu;
+}
+
+void BuildMenuBar(QMenuBar& bar, MenuVariant variant) {
+    for (const MenuDef& menuDef : Menu142(variant)) {
+        QMenu* menu = bar.addMenu(ToQ(menuDef.title));
+        for (const MenuItemDef& item : menuDef.items) {
+            QAction* action = nullptr;
+            if (item.id == 0) {
+                action = menu->addSeparator();
+            } else {
+                action = menu->addAction(ToQ(item.text));
+                action->setEnabled(!item.grayed);
+                if (IsSortItem(item.id))
+                    action->setCheckable(true);
+            }
+            action->setProperty("id", item.id);
+        }
+    }
+}
+
+}  // namespace folv
