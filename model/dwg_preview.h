@@ -1,0 +1,64 @@
+#pragma once
+
+#include <cstdint>
+#include <span>
+#include <string_view>
+#include <vector>
+
+class CWinBmpEx;
+
+namespace folv {
+
+// One row of the drawing version table. The zero row ends a table; its code and name are
+// null.
+struct DwgVersion {
+    std::int32_t number;
+    const char* code;
+    const char* name;
+};
+
+// The two builds run the same reader; only the plug-in build knows the newest release.
+enum class DwgBuild { library, plugin };
+
+// The build's version table, newest first, ending with the zero row.
+std::span<const DwgVersion> DwgVersionTable(DwgBuild build);
+
+// Drawings from this version number on carry an embedded preview.
+inline constexpr std::int32_t kFirstVersionWithPreview = 22;
+
+// Largest pixel array a preview header may announce; past this the header is taken for a lie
+// rather than a picture worth a cell.
+inline constexpr std::uint64_t kMaxPreviewPixelBytes = 16u << 20;
+
+class CDwgPreview {
+  public:
+    explicit CDwgPreview(DwgBuild build = DwgBuild::library) : build_(build) {}
+    virtual ~CDwgPreview() = default;
+
+    // The number of the table row whose code occurs in the first six bytes of the file;
+    // 0 when the file cannot be read or nothing matches.
+    std::int32_t GetVersion(std::u16string_view path) const;
+
+    // The drawing's BMP record, copied byte for byte. False (and `buffer` empty) when the
+    // drawing is too old, the image data area is damaged or has no BMP record.
+    bool ReadPreviewBitmap(std::u16string_view path, std::vector<std::uint8_t>& buffer) const;
+
+    // Swaps pure black and pure white palette entries of a BMP record in place; `colour` is
+    // red in the low byte, then green, then blue. A record too short for its palette, or
+    // without one, is left alone.
+    static void InvertBlackAndWhite(std::span<std::uint8_t> picture, std::uint32_t colour);
+
+  private:
+    DwgBuild build_;
+};
+
+// The drawing's embedded preview, black and white exchanged, into `bitmap`. False, with the
+// bitmap untouched, when the file has no readable preview. Create's exception passes.
+bool LoadDwgPreview(std::u16string_view path, CWinBmpEx& bitmap,
+                    DwgBuild build = DwgBuild::library);
+
+// The "Preview" stream of a compound file into `bitmap`. An empty stream counts as success
+// and leaves the bitmap as it was.
+bool LoadStoragePreview(std::u16string_view path, CWinBmpEx& bitmap);
+
+}  // namespace folv
