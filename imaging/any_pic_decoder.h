@@ -63,6 +63,7 @@ class PLAnyPicDecoder : public PLPicDecoder {
 
     PLFileType fileType = PLFileType::Unknown;
     PLPicDecoder* currentDecoder = nullptr;
+    bool decoderOpen = false;  // currentDecoder was opened and not closed since
     std::vector<std::unique_ptr<PLPicDecoder>> decoders;  // in creation order
     std::array<PLPicDecoder*, 15> byType{};
 };

@@ -157,6 +157,10 @@ class PLBmp : public PLBmpInfo {
     Pixel32 GetPixel(std::int32_t column, std::int32_t row) const;
     void SetPixel(std::int32_t column, std::int32_t row, Pixel32 value);
 
+    // The colour of any pixel at any depth: the palette entry (its reserved byte as alpha)
+    // for 8 bits or less, 5-5-5 with alpha 255 for 16 bits, alpha 255 for 24 bits.
+    Pixel32 GetPixelColour(std::int32_t column, std::int32_t row) const;
+
     // Makes this bitmap a copy of `source` at `newBitsPerPixel` (0: the source's depth).
     void CreateCopy(const PLBmp& source, std::int32_t newBitsPerPixel = 0);
     // This bitmap becomes filter's output for `source` (which may be this bitmap).
