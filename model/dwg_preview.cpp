@@ -234,6 +234,8 @@ void CopyDibToBitmap(const DibLayout& layout, std::span<const std::uint8_t> dib,
         // Memory holds the bottom row first; a top-down picture is turned over on the way.
         const std::size_t destIndex =
             layout.topDown ? static_cast<std::size_t>(layout.height) - 1 - row : row;
+        if (destIndex * destRow + count > bitmap.GetBitsSize())
+            break;
         std::memcpy(bits + destIndex * destRow, source + start, count);
     }
 }
@@ -256,20 +258,7 @@ struct FileClose {
 
 // Stream names in compound files compare without regard to case.
 bool IsPreviewName(const char* name) {
-    static constexpr char kName[] = "Preview";
-    if (name == nullptr)
-        return false;
-    for (std::size_t i = 0;; ++i) {
-        char a = name[i];
-        const char b = kName[i];
-        if (a >= 'a' && a <= 'z')
-            a = static_cast<char>(a - 32);
-        const char upperB = (b >= 'a' && b <= 'z') ? static_cast<char>(b - 32) : b;
-        if (a != upperB)
-            return false;
-        if (b == 0)
-            return true;
-    }
+    return name != nullptr && EqualsNoCaseAZ(FromUtf8(name), u"Preview");
 }
 
 bool LoadStoragePreviewUnguarded(std::u16string_view path, CWinBmpEx& bitmap) {
