@@ -356,3 +356,57 @@ TEST(TextException, DecoderErrorsCarryPrefixAndLineFeed) {
 }
 
 }  // namespace
+
+namespace {
+
+// An EPS file: 30-byte binary header, some PostScript, then the TIFF preview.
+Bytes Eps(const Bytes& tiff, std::uint32_t tiffOffset) {
+    const std::string postscript = "%!PS-Adobe-3.0 EPSF-3.0\n%%BoundingBox: 0 0 3 2\n";
+    Bytes out = {0xC5, 0xD0, 0xD3, 0xC6};
+    auto put32 = [&out](std::uint32_t v) {
+        for (int i = 0; i < 4; ++i)
+            out.push_back(static_cast<std::uint8_t>(v >> (8 * i)));
+    };
+    put32(30);
+    put32(static_cast<std::uint32_t>(postscript.size()));
+    put32(0);
+    put32(0);
+    put32(tiffOffset);
+    put32(static_cast<std::uint32_t>(tiff.size()));
+    out.push_back(0xFF);
+    out.push_back(0xFF);
+    out.insert(out.end(), postscript.begin(), postscript.end());
+    out.insert(out.end(), tiff.begin(), tiff.end());
+    return out;
+}
+
+TEST(FrontEnd, EpsPreviewStartsAtItsOffset) {
+    TempFolder folder;
+    PLAnyPicDecoder decoder;
+    CWinBmpEx bmp;
+    std::string beyond = folder.Write("beyond.eps", Eps(Bytes(8, 1), 5000));
+    PLTextException e = Catch([&] { decoder.DecodeFile(beyond.c_str(), bmp); });
+    EXPECT_EQ(decoder.GetFileType(), PLFileType::EpsTiff);
+    if (e.GetCode() == PL_ERRFORMAT_NOT_COMPILED)
+        GTEST_SKIP() << "no TIFF decoder yet";
+    EXPECT_EQ(e.GetCode(), PL_ERREND_OF_FILE);
+
+    const fs::path tiffPath = folder.Path() / "red.tif";
+    const std::string make = "ppmmake rgb:ff/00/00 3 2 2>/dev/null | pnmtotiff > '" +
+                             tiffPath.string() + "' 2>/dev/null";
+    if (std::system(make.c_str()) != 0)
+        GTEST_SKIP() << "netpbm (ppmmake, pnmtotiff) missing";
+    std::ifstream in(tiffPath, std::ios::binary);
+    const Bytes tiff((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    ASSERT_FALSE(tiff.empty());
+    const std::size_t offset = Eps({}, 0).size();
+    std::string good = folder.Write("drawing.eps", Eps(tiff, static_cast<std::uint32_t>(offset)));
+    decoder.DecodeFile(good.c_str(), bmp);
+    ASSERT_EQ(bmp.GetWidth(), 3);
+    ASSERT_EQ(bmp.GetHeight(), 2);
+    CWinBmpEx wide;
+    wide.CreateCopy(bmp, 32);
+    EXPECT_EQ(wide.GetPixel(2, 1), Pixel32::FromRGBA(255, 0, 0, 255));
+}
+
+}  // namespace
