@@ -117,7 +117,7 @@ TEST(SortFiles, MatchesTheInsertionSortOnRandomListsWithTies) {
             // Sizes above 2^31 check the unsigned comparison, negative dates the signed one.
             const std::uint32_t sizes[] = {0, 1, 7, 0x80000000u, 0xFFFFFFFFu};
             record->size = sizes[std::uniform_int_distribution<int>(0, 4)(rng)];
-            record->modified = std::uniform_int_distribution<std::int32_t>(-3, 3)(rng) * 1000000000;
+            record->modified = std::uniform_int_distribution<std::int32_t>(-3, 3)(rng) * 700000000;
             list.Add(std::move(record));
         }
         std::vector<const FileData*> expected = Order(list);
