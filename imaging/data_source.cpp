@@ -9,6 +9,7 @@
 #include <cerrno>
 #include <cstring>
 #include <filesystem>
+#include <new>
 #include <system_error>
 
 #include "imaging/text_exception.h"
@@ -160,6 +161,25 @@ std::int32_t PLFileSource::Open(const char* path) {
         return PL_ERRACCESS_DENIED;
     }
     auto length = static_cast<std::size_t>(st.st_size);
+    if (length <= kReadWholeLimit) {
+        buffer.reset(new (std::nothrow) std::uint8_t[length]);
+        std::size_t got = 0;
+        while (buffer && got < length) {
+            ssize_t n = ::read(fd, buffer.get() + got, length - got);
+            if (n < 0 && errno == EINTR)
+                continue;
+            if (n <= 0)
+                break;  // shortened meanwhile: keep what is there
+            got += static_cast<std::size_t>(n);
+        }
+        ::close(fd);
+        if (!buffer || got == 0) {
+            buffer.reset();
+            return PL_ERRACCESS_DENIED;
+        }
+        PLDataSource::Open(path, buffer.get(), got);
+        return 0;
+    }
     void* view = ::mmap(nullptr, length, PROT_READ, MAP_PRIVATE, fd, 0);
     ::close(fd);
     if (view == MAP_FAILED)
@@ -172,12 +192,14 @@ std::int32_t PLFileSource::Open(const char* path) {
 }
 
 void PLFileSource::Close() {
-    if (mapping) {
+    if (!mapping && !buffer)
+        return;
+    PLDataSource::Close();
+    if (mapping)
         ::munmap(mapping, mappedSize);
-        mapping = nullptr;
-        mappedSize = 0;
-        PLDataSource::Close();
-    }
+    mapping = nullptr;
+    mappedSize = 0;
+    buffer.reset();
 }
 
 // ---- PLMemSource

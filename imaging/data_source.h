@@ -6,6 +6,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <span>
 #include <string>
 #include <vector>
@@ -92,10 +93,14 @@ class PLDataSource : public PLObject {
     DecodeProgress* progress = nullptr;
 };
 
-// A file, mapped read-only. Open returns 0, or 3 (folder missing), 4 (file missing or not
-// openable), 5 (access denied, not a plain file, empty, or cannot be mapped).
+// A file's bytes. Files up to kReadWholeLimit are read into memory, so that a file another
+// program shortens meanwhile cannot pull the bytes away; larger ones are mapped read-only.
+// Open returns 0, or 3 (folder missing), 4 (file missing or not openable), 5 (access denied,
+// not a plain file, empty, or cannot be read or mapped).
 class PLFileSource : public PLDataSource {
   public:
+    static constexpr std::size_t kReadWholeLimit = std::size_t{256} * 1024 * 1024;
+
     explicit PLFileSource(DecodeProgress* progress = nullptr);
     ~PLFileSource() override;
 
@@ -103,6 +108,7 @@ class PLFileSource : public PLDataSource {
     void Close() override;
 
   private:
+    std::unique_ptr<std::uint8_t[]> buffer;
     void* mapping = nullptr;
     std::size_t mappedSize = 0;
 };

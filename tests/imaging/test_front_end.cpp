@@ -187,6 +187,16 @@ TEST(DataSource, ReportsProgressEveryKilobyteAndOnClose) {
     EXPECT_EQ(source.GetSize(), 0u);
 }
 
+TEST(FileSource, BytesStayWhenTheFileIsShortenedMeanwhile) {
+    TempFolder folder;
+    std::string path = folder.Write("growing.png", Bytes(10000, 0x5A));
+    PLFileSource source;
+    ASSERT_EQ(source.Open(path.c_str()), 0);
+    fs::resize_file(path, 0);
+    const std::uint8_t* bytes = source.ReadBytes(10000);
+    EXPECT_EQ(bytes[9999], 0x5A);
+}
+
 TEST(FileSource, OpenFailuresGiveTheirCodes) {
     TempFolder folder;
     std::string empty = folder.Write("empty.png", {});
