@@ -6,17 +6,17 @@
 
 // Format decoders: each one adds its include here and its Register line in the constructor.
 #include "imaging/bmp_decoder.h"
-// #include "imaging/tga_decoder.h"
+#include "imaging/tga_decoder.h"
 #include "imaging/jpeg_decoder.h"
 #include "imaging/tiff_decoder.h"
-// #include "imaging/pict_decoder.h"
+#include "imaging/pict_decoder.h"
 #include "imaging/png_decoder.h"
 // #include "imaging/wemf_decoder.h"
-// #include "imaging/pcx_decoder.h"
-// #include "imaging/pgm_decoder.h"
+#include "imaging/pcx_decoder.h"
+#include "imaging/pgm_decoder.h"
 #include "imaging/gif_decoder.h"
-// #include "imaging/ppm_decoder.h"
-// #include "imaging/psd_decoder.h"
+#include "imaging/ppm_decoder.h"
+#include "imaging/psd_decoder.h"
 
 class PLJPEGDecoder;
 
@@ -25,17 +25,17 @@ PLAnyPicDecoder::PLAnyPicDecoder() {
     [[maybe_unused]] PLJPEGDecoder* jpeg = nullptr;
     // In creation order; one line per format decoder.
     Register<PLBmpDecoder>({PLFileType::Bmp});
-    // Register<PLTGADecoder>({PLFileType::Tga});
+    Register<PLTGADecoder>({PLFileType::Tga});
     Register<PLTIFFDecoder>({PLFileType::Tiff, PLFileType::EpsTiff});
     jpeg = Register<PLJPEGDecoder>({PLFileType::Jpeg});
-    // Register<PLPictDecoder>({PLFileType::Pict}, jpeg);
+    Register<PLPictDecoder>({PLFileType::Pict}, jpeg);
     Register<PLPNGDecoder>({PLFileType::Png});
     // Register<PLWEMFDecoder>({PLFileType::Wmf, PLFileType::Emf});
-    // Register<PLPCXDecoder>({PLFileType::Pcx});
-    // Register<PLPGMDecoder>({PLFileType::Pgm});
+    Register<PLPCXDecoder>({PLFileType::Pcx});
+    Register<PLPGMDecoder>({PLFileType::Pgm});
     Register<PLGIFDecoder>({PLFileType::Gif});
-    // Register<PLPPMDecoder>({PLFileType::Ppm});
-    // Register<PLPSDDecoder>({PLFileType::Psd});
+    Register<PLPPMDecoder>({PLFileType::Ppm});
+    Register<PLPSDDecoder>({PLFileType::Psd});
 }
 
 PLAnyPicDecoder::~PLAnyPicDecoder() {

@@ -1,0 +1,144 @@
+#include "imaging/pcx_decoder.h"
+
+#include <algorithm>
+#include <cstring>
+#include <vector>
+
+PLPCXDecoder::PLPCXDecoder() = default;
+PLPCXDecoder::~PLPCXDecoder() = default;
+
+void PLPCXDecoder::Open(PLDataSource* dataSourceToRead) {
+    source = dataSourceToRead;
+    const PLBytes h = source->ReadChecked(128);
+    header.manufacturer = h[0];
+    header.encoding = h[2];
+    header.bitsPerPixel = h[3];
+    header.xMin = h.LE16(4);
+    header.yMin = h.LE16(6);
+    header.xMax = h.LE16(8);
+    header.yMax = h.LE16(10);
+    header.hRes = h.LE16(12);
+    header.vRes = h.LE16(14);
+    std::memcpy(header.palette.data(), h.Sub(16, 48).data(), 48);
+    header.planes = h[65];
+    header.bytesPerLine = h.LE16(66);
+
+    if (header.manufacturer != 0x0A)
+        RaiseDecoderError(PL_ERRWRONG_SIGNATURE, "Error decoding pcx: Not a PCX file.");
+    if (header.encoding != 1)
+        RaiseDecoderError(PL_ERRWRONG_SIGNATURE, "File has unknown encoding scheme.");
+    const int bits = header.bitsPerPixel;
+    const int planes = header.planes;
+    if (bits == 1) {
+        if (planes > 4)
+            RaiseDecoderError(PL_ERRFORMAT_UNKNOWN, "Can't handle image with more than 4 planes.");
+    } else if (!((bits == 2 || bits == 4 || bits == 8) && (planes == 1 || planes == 3))) {
+        RaiseDecoderError(PL_ERRFORMAT_UNKNOWN, "Can't handle bits per pixel image with planes.");
+    }
+    if (planes == 0)
+        RaiseDecoderError(PL_ERRFORMAT_UNKNOWN, "Can't handle bits per pixel image with planes.");
+
+    const std::int32_t w = std::int32_t{header.xMax} - header.xMin + 1;
+    const std::int32_t ht = std::int32_t{header.yMax} - header.yMin + 1;
+    CheckPictureSize(w, ht, 32);
+    // Each plane's line must hold the picture's width, or the conversion would read past it.
+    const std::int64_t pixelsPerLine = std::int64_t{header.bytesPerLine} * 8 / bits;
+    if (pixelsPerLine < w)
+        RaiseDecoderError(PL_ERRFORMAT_UNKNOWN, "Bytes per line too small for the width.");
+    const std::uint64_t bufferBytes =
+        std::uint64_t{header.planes} * header.bytesPerLine * static_cast<std::uint64_t>(ht);
+    if (bufferBytes > kPLMaxPixelStoreBytes)
+        RaiseDecoderError(PL_ERRNO_MEMORY, "Picture too large.");
+    SetBmpInfo(w, ht, 32, PLPoint{header.hRes, header.vRes}, false, false);
+}
+
+void PLPCXDecoder::DecodePixels(PLBmp& bmp) {
+    const int bits = header.bitsPerPixel;
+    const int planes = header.planes;
+    const std::size_t lineBytes = header.bytesPerLine;
+    const std::size_t rowBytes = lineBytes * planes;
+    const std::int32_t w = GetWidth();
+    const std::int32_t h = GetHeight();
+
+    // What a file cut short no longer covers stays black.
+    std::vector<std::uint8_t> buffer(rowBytes * static_cast<std::size_t>(h), 0);
+    std::size_t filled = 0;
+    try {
+        while (filled < buffer.size()) {
+            const std::uint8_t b = source->ReadByte();
+            if ((b & 0xC0) == 0xC0) {
+                const std::size_t count = b & 0x3F;
+                const std::uint8_t value = source->ReadByte();
+                if (count > buffer.size() - filled)
+                    RaiseDecoderError(PL_ERRINTERNAL, "repeat count spans end of image.");
+                std::memset(buffer.data() + filled, value, count);
+                filled += count;
+            } else {
+                buffer[filled++] = b;
+            }
+        }
+    } catch (const PLTextException& e) {
+        if (e.GetCode() != PL_ERREND_OF_FILE)
+            throw;
+    }
+
+    std::array<RGBQuad, 256> table{};
+    for (std::size_t i = 0; i < 16; ++i) {
+        table[i] = RGBQuad{header.palette[3 * i + 2], header.palette[3 * i + 1],
+                           header.palette[3 * i], 255};
+    }
+    if (bits == 8 && planes == 1) {
+        source->Skip(1);
+        const PLBytes colours = source->ReadChecked(768);
+        for (std::size_t i = 0; i < 256; ++i)
+            table[i] = RGBQuad{colours[3 * i + 2], colours[3 * i + 1], colours[3 * i], 255};
+    }
+    if (bits == 1 && planes == 1) {
+        table[0] = RGBQuad{0, 0, 0, 255};
+        table[1] = RGBQuad{255, 255, 255, 255};
+    }
+
+    PLBmpLock lock(bmp, false, true);
+    std::uint8_t* const* lines = bmp.GetLineArray();
+    std::vector<std::uint8_t> indices(lineBytes * 8, 0);
+    for (std::int32_t y = 0; y < h; ++y) {
+        const std::uint8_t* src = buffer.data() + static_cast<std::size_t>(y) * rowBytes;
+        auto* out = lines[y];
+        if (bits == 8 && planes == 3) {
+            for (std::int32_t x = 0; x < w; ++x) {
+                const Pixel32 p =
+                    Pixel32::FromRGBA(src[x], src[lineBytes + x], src[2 * lineBytes + x]);
+                std::memcpy(out + 4 * static_cast<std::size_t>(x), &p, 4);
+            }
+            continue;
+        }
+        if (planes == 1) {
+            const int perByte = 8 / bits;
+            const int mask = (1 << bits) - 1;
+            for (std::size_t i = 0; i < lineBytes; ++i) {
+                for (int k = 0; k < perByte; ++k) {
+                    indices[i * perByte + k] =
+                        static_cast<std::uint8_t>((src[i] >> (8 - bits * (k + 1))) & mask);
+                }
+            }
+        } else if (bits == 1) {
+            std::fill(indices.begin(), indices.end(), 0);
+            for (int plane = 0; plane < planes; ++plane) {
+                const std::uint8_t* p = src + plane * lineBytes;
+                for (std::size_t i = 0; i < lineBytes; ++i) {
+                    for (int k = 0; k < 8; ++k) {
+                        if (p[i] & (0x80 >> k))
+                            indices[i * 8 + k] |= static_cast<std::uint8_t>(1 << plane);
+                    }
+                }
+            }
+        } else {
+            RaiseDecoderError(PL_ERRINTERNAL, "Can't handle more than 1 bit per pixel.");
+        }
+        for (std::int32_t x = 0; x < w; ++x) {
+            const RGBQuad& c = table[indices[x]];
+            const Pixel32 p{c.blue, c.green, c.red, 255};
+            std::memcpy(out + 4 * static_cast<std::size_t>(x), &p, 4);
+        }
+    }
+}
