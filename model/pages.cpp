@@ -4,6 +4,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <atomic>
 #include <cerrno>
 #include <cstdlib>
@@ -47,21 +48,47 @@ void ParseValue(std::u16string_view text, std::size_t position, PathBuffer& valu
 // --- reading ---
 
 void SettingsReader::Feed(std::string_view bytes) {
-    for (char byte : bytes) {
-        auto c = static_cast<char16_t>(static_cast<unsigned char>(byte));
+    std::size_t i = 0;
+    while (i < bytes.size()) {
+        auto c = static_cast<char16_t>(static_cast<unsigned char>(bytes[i]));
         if (pendingCr_) {
             pendingCr_ = false;
             if (c == u'\n') {
                 Emit(u'\n');
+                ++i;
                 continue;
             }
             Emit(u'\r');
         }
         if (c == u'\r') {
             pendingCr_ = true;
+            ++i;
             continue;
         }
-        Emit(c);
+        if (c == u'\n') {
+            Emit(u'\n');
+            ++i;
+            continue;
+        }
+        // A run of plain characters, at most up to the end of the piece.
+        const std::size_t room = kSettingsPieceLength - piece_.size();
+        const char* from = bytes.data() + i;
+        const char* stop = from + std::min(room, bytes.size() - i);
+        const char* to = from;
+        while (to != stop && *to != '\r' && *to != '\n')
+            ++to;
+        const std::size_t old = piece_.size();
+        piece_.resize(old + static_cast<std::size_t>(to - from));
+        char16_t* out = piece_.data() + old;
+        for (const char* p = from; p != to; ++p) {
+            *out++ = static_cast<char16_t>(static_cast<unsigned char>(*p));
+        }
+        const std::size_t end = i + static_cast<std::size_t>(to - from);
+        i = end;
+        if (piece_.size() == kSettingsPieceLength) {
+            ProcessPiece(piece_);
+            piece_.clear();
+        }
     }
 }
 
@@ -81,13 +108,68 @@ void SettingsReader::CloseOpenPage() {
     pages_.push_back(std::move(open_));
 }
 
+namespace {
+
+constexpr auto npos = std::u16string_view::npos;
+
+// Where each key text first occurs in a piece, found in one pass over it.
+struct KeyPositions {
+    std::size_t status = npos;
+    std::size_t workingDir = npos;
+    std::size_t extension = npos;
+    std::size_t layer = npos;
+    std::size_t colour = npos;
+    std::size_t application = npos;
+    std::size_t header = npos;
+};
+
+void Mark(std::u16string_view piece, std::size_t i, std::u16string_view key, std::size_t& at) {
+    if (at == npos && piece.substr(i, key.size()) == key)
+        at = i;
+}
+
+KeyPositions FindKeys(std::u16string_view piece) {
+    KeyPositions k;
+    const char16_t* text = piece.data();
+    for (std::size_t i = 0; i < piece.size(); ++i) {
+        switch (text[i]) {
+            case u'S':
+                Mark(piece, i, u"Status", k.status);
+                break;
+            case u'W':
+                Mark(piece, i, u"WorkingDir", k.workingDir);
+                break;
+            case u'E':
+                Mark(piece, i, u"Extension", k.extension);
+                break;
+            case u'L':
+                Mark(piece, i, u"Layer", k.layer);
+                break;
+            case u'C':
+                Mark(piece, i, u"Colour", k.colour);
+                break;
+            case u'A':
+                Mark(piece, i, u"Application", k.application);
+                break;
+            case u'[':
+                Mark(piece, i, u"[Folvane", k.header);
+                break;
+            default:
+                break;
+        }
+    }
+    return k;
+}
+
+}  // namespace
+
 void SettingsReader::ProcessPiece(std::u16string_view piece) {
     // A NUL ends the text of a line, as it did for the C strings the file was made for.
     piece = piece.substr(0, piece.find(u'\0'));
-    constexpr auto npos = std::u16string_view::npos;
     PathBuffer value;
+    const KeyPositions keys = FindKeys(piece);
 
-    std::size_t at = piece.find(u"Status");
+    std::size_t at = keys.status;
     if (at != npos) {
         ParseValue(piece, at, value);
         if (open_ && !value.empty())
@@ -95,27 +177,27 @@ void SettingsReader::ProcessPiece(std::u16string_view piece) {
         keyLine_ = true;
     }
 
-    if ((at = piece.find(u"WorkingDir")) != npos) {
+    if ((at = keys.workingDir) != npos) {
         ParseValue(piece, at, value);
         if (open_ && !value.empty())
             open_->WorkingDir = value.Str();
         keyLine_ = true;
-    } else if ((at = piece.find(u"Extension")) != npos) {
+    } else if ((at = keys.extension) != npos) {
         ParseValue(piece, at, value);
         if (open_ && !value.empty())
             open_->Extension = value.Str();
         keyLine_ = true;
-    } else if ((at = piece.find(u"Layer")) != npos) {
+    } else if ((at = keys.layer) != npos) {
         ParseValue(piece, at, value);
         if (open_)
             open_->Layer = value.empty() ? std::u16string(kCurrentLayer) : value.Str();
         keyLine_ = true;
-    } else if ((at = piece.find(u"Colour")) != npos) {
+    } else if ((at = keys.colour) != npos) {
         ParseValue(piece, at, value);
         if (open_ && !value.empty())
             open_->Colour = value.Str();
         keyLine_ = true;
-    } else if ((at = piece.find(u"Application")) != npos) {
+    } else if ((at = keys.application) != npos) {
         ParseValue(piece, at, value);
         // A folder or a drive is no program.
         std::u16string_view v = value.View();
@@ -123,7 +205,7 @@ void SettingsReader::ProcessPiece(std::u16string_view piece) {
             open_->Application = value.Str();
         }
         keyLine_ = true;
-    } else if ((at = piece.find(u"[Folvane")) != npos) {
+    } else if ((at = keys.header) != npos) {
         CloseOpenPage();
         open_ = std::make_unique<InIData>();
         if (headerSeen_)
