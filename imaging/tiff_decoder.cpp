@@ -18,7 +18,7 @@ namespace {
 // The library's own allocations for one picture (strip and tile buffers).
 constexpr tmsize_t kMaxLibraryAllocation = tmsize_t{512} * 1024 * 1024;
 
-// The picture's bytes, read by copying and seeking within them; no mapping.
+// The picture's bytes, read by copying and seeking within them.
 struct MemoryFile {
     const std::uint8_t* data = nullptr;
     std::uint64_t size = 0;
@@ -64,8 +64,13 @@ toff_t SizeProc(thandle_t handle) {
     return static_cast<MemoryFile*>(handle)->size;
 }
 
-int MapProc(thandle_t, void**, toff_t*) {
-    return 0;
+// The bytes are in memory already: handing them over as a mapping spares copies, and the
+// library reads uncompressed tiles whose byte counts are larger than needed only that way.
+int MapProc(thandle_t handle, void** base, toff_t* size) {
+    auto* file = static_cast<MemoryFile*>(handle);
+    *base = const_cast<std::uint8_t*>(file->data);
+    *size = file->size;
+    return 1;
 }
 
 void UnmapProc(thandle_t, void*, toff_t) {}

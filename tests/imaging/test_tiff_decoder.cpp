@@ -87,6 +87,8 @@ INSTANTIATE_TEST_SUITE_P(
         ToolCase{"rgb_packbits_tiled", "tiffcp",
                  "convert %i %o.in.tif && tiffcp -c packbits -t -w 16 -l 16 %o.in.tif %o", false,
                  32, false, false, 0},
+        ToolCase{"rgb_tiled", "convert", "convert %i -define tiff:tile-geometry=16x16 %o", false,
+                 32, false, false, 0},
         ToolCase{"rgb_planes", "convert", "convert %i -interlace Plane %o", false, 32, false, false,
                  0},
         ToolCase{"rgb16", "convert", "convert %i -depth 16 %o", false, 32, false, false, 1},
