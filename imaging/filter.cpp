@@ -20,10 +20,6 @@ PLFilterResizeSharp::~PLFilterResizeSharp() = default;
 
 namespace {
 
-std::uint32_t Key(Pixel32 p) {
-    return std::uint32_t{p.blue} * 65536u + std::uint32_t{p.green} * 256u + std::uint32_t{p.red};
-}
-
 // Mean of the horizontal (p00..p10) and vertical (p00..p01) interpolations; the diagonal
 // neighbour is not used.
 std::uint8_t Blend(std::uint8_t p00, std::uint8_t p10, std::uint8_t p01, double fx, double fy) {
@@ -67,6 +63,7 @@ void Shrink(const PLBmp& src, PLBmp& dst, double s) {
     const std::int32_t sh = src.GetHeight();
     const std::int32_t w = dst.GetWidth();
     const std::int32_t h = dst.GetHeight();
+    const std::uint8_t* const* rows = src.GetLineArray();
     double px = -s / 2;
     std::int32_t lastColumn = -1;
     for (std::int32_t i = 0; i < w; ++i) {
@@ -83,15 +80,19 @@ void Shrink(const PLBmp& src, PLBmp& dst, double s) {
             lastRow = std::min(sh - 1, static_cast<std::int32_t>(py + 1));
             if (firstRow > lastRow)
                 continue;
+            // The key is one-to-one with the colour, so equal keys are equal colours and the
+            // rows can be walked in memory order.
             Pixel32 kept{0, 0, 0, 0};
             std::uint32_t keptKey = 0;
-            for (std::int32_t x = firstColumn; x <= lastColumn; ++x) {
-                for (std::int32_t y = firstRow; y <= lastRow; ++y) {
-                    const Pixel32 p = src.GetPixel(x, y);
-                    const std::uint32_t k = Key(p);
+            for (std::int32_t y = firstRow; y <= lastRow; ++y) {
+                const std::uint8_t* p =
+                    rows[static_cast<std::size_t>(y)] + std::size_t{4} * firstColumn;
+                for (std::int32_t x = firstColumn; x <= lastColumn; ++x, p += 4) {
+                    const std::uint32_t k =
+                        std::uint32_t{p[0]} << 16 | std::uint32_t{p[1]} << 8 | std::uint32_t{p[2]};
                     if (k > keptKey) {
                         keptKey = k;
-                        kept = p;
+                        kept = Pixel32{p[0], p[1], p[2], 255};
                     }
                 }
             }
