@@ -245,6 +245,23 @@ void CThumbDlg::ConnectControls() {
                 [this] { OnPageSelectionChanged(); });
         connect(pageList_->selectionModel(), &QItemSelectionModel::currentChanged, this,
                 [this] { OnPageSelectionChanged(); });
+        // The end of an in-place edit: the page takes the new name; blanks keep the old one.
+        connect(pageList_, &QTreeWidget::itemChanged, this, [this](QTreeWidgetItem* item, int) {
+            if (updatingPageList_)
+                return;
+            folv::InIData* page = session_->PageAt(pageList_->indexOfTopLevelItem(item));
+            if (page == nullptr)
+                return;
+            const QString name = item->text(0).trimmed().left(20);
+            updatingPageList_ = true;
+            if (name.isEmpty()) {
+                item->setText(0, ToQ(page->Name));
+            } else {
+                page->Name = FromQ(name);
+                item->setText(0, name);
+            }
+            updatingPageList_ = false;
+        });
     }
 }
 

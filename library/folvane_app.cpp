@@ -34,14 +34,16 @@ CFolvaneApp::QtScope::QtScope() {
 
 CFolvaneApp::QtScope::~QtScope() = default;
 
+// Made when the library is loaded, in this order, and destroyed in reverse at unload.
+std::u16string arxAppName;
+CFolvaneApp theApp;
+
 std::u16string& ArxAppName() {
-    static std::u16string name;
-    return name;
+    return arxAppName;
 }
 
 CFolvaneApp& TheApp() {
-    static CFolvaneApp app;
-    return app;
+    return theApp;
 }
 
 int RunExplorer() {
