@@ -1,5 +1,6 @@
 #include "imaging/psd_decoder.h"
 
+#include <algorithm>
 #include <cstring>
 #include <vector>
 
@@ -161,8 +162,15 @@ void PLPSDDecoder::DecodePixels(PLBmp& bmp) {
             for (std::int32_t y = 0; y < h; ++y)
                 StoreRow(bmp, c, y, source->ReadBytes(static_cast<std::size_t>(w)));
         }
-        return;
+    } else {
+        ReadPackedChannels(bmp, used);
     }
+}
+
+void PLPSDDecoder::ReadPackedChannels(PLBmp& bmp, std::size_t used) {
+    const std::int32_t w = GetWidth();
+    const std::int32_t h = GetHeight();
+    const std::size_t channels = header.channels;
 
     const PLBytes lengths = source->ReadChecked(channels * static_cast<std::size_t>(h) * 2);
     std::vector<std::uint8_t> row(static_cast<std::size_t>(w));

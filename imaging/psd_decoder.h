@@ -29,6 +29,7 @@ class PLPSDDecoder : public PLPicDecoder {
 
   private:
     void ReadResources();
+    void ReadPackedChannels(PLBmp& bmp, std::size_t used);
     void StoreRow(PLBmp& bmp, std::size_t channel, std::int32_t row, const std::uint8_t* data);
 
     Header header;
