@@ -56,7 +56,11 @@ CListCtrlEx::CListCtrlEx(QWidget* parent) : QTreeWidget(parent) {
     setWordWrap(false);
     setTextElideMode(Qt::ElideNone);
     setMouseTracking(true);
+    // One column exactly as wide as the list: names that do not fit are cut, and the title
+    // tip shows them whole.
     header()->setStretchLastSection(true);
+    header()->setSectionResizeMode(QHeaderView::Stretch);
+    setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
 }
 
 CListCtrlEx::~CListCtrlEx() {

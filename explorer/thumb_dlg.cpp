@@ -18,6 +18,7 @@
 #include <QVBoxLayout>
 #include <cstdlib>
 #include <ctime>
+#include <optional>
 
 #include "explorer/dib_static.h"
 #include "explorer/list_ctrl_ex.h"
@@ -96,6 +97,17 @@ std::u16string DateText(std::int64_t modified) {
 
 bool IsCellId(int id) {
     return id >= kFirstCell && id <= kLastCell;
+}
+
+// The file system's entry for a path, looked up by enumerating the path itself. A name may
+// hold wildcard characters here, so only the entry of that very name counts.
+std::optional<folv::DirEntry> LookUpFile(std::u16string_view path) {
+    const std::u16string_view name = folv::FileNamePart(path);
+    for (folv::DirEntry& entry : folv::ListMatchingFiles(path)) {
+        if (folv::EqualsNoCaseAZ(entry.name, name))
+            return std::move(entry);
+    }
+    return std::nullopt;
 }
 
 }  // namespace
@@ -758,16 +770,16 @@ void CThumbDlg::AfterListing() {
 
 void CThumbDlg::FillDetails(std::u16string_view path, bool select) {
     const std::u16string name = folv::UpperAZ(folv::FileNamePart(path));
-    const std::vector<folv::DirEntry> found = folv::ListMatchingFiles(path);
-    if (found.empty())
+    const std::optional<folv::DirEntry> found = LookUpFile(path);
+    if (!found)
         return;
     if (select)
         session_->selectedFile = name;
     SetText(kFileName, ToQ(name));
     if (auto* label = qobject_cast<CStaticEx*>(GetDlgItem(kFileName)))
         label->SetTipText(name);
-    SetText(kFileSize, ToQ(SizeText(found.front().size)));
-    SetText(kFileDate, ToQ(DateText(found.front().modified)));
+    SetText(kFileSize, ToQ(SizeText(found->size)));
+    SetText(kFileDate, ToQ(DateText(found->modified)));
 }
 
 int CThumbDlg::ShowFirstScreen() {
@@ -796,11 +808,9 @@ int CThumbDlg::ShowFirstScreen() {
                 }
                 // A file gone since the listing still keeps its cell and label, so that the
                 // labels stay under their own cells; its details say so.
-                const std::vector<folv::DirEntry> found = folv::ListMatchingFiles(path);
-                SetText(kFileSize,
-                        ToQ(found.empty() ? kUnavailable : SizeText(found.front().size)));
-                SetText(kFileDate,
-                        ToQ(found.empty() ? kUnavailable : DateText(found.front().modified)));
+                const std::optional<folv::DirEntry> found = LookUpFile(path);
+                SetText(kFileSize, ToQ(found ? SizeText(found->size) : kUnavailable));
+                SetText(kFileDate, ToQ(found ? DateText(found->modified) : kUnavailable));
             }
             if (CDIBStatic* cell = Cell(static_cast<int>(i))) {
                 cell->LoadPicture(path);
