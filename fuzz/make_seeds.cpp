@@ -1,0 +1,300 @@
+// Writes a small seed corpus for the fuzzers, one folder per format, with the formats' own
+// encoders (libjpeg, libpng, libtiff, giflib) and hand-laid bitmap files.
+//   fuzz_seeds OUTPUT_FOLDER
+
+#include <gif_lib.h>
+#include <png.h>
+#include <tiffio.h>
+
+#include <cstdint>
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <string>
+#include <vector>
+
+// jpeglib.h needs FILE and size_t declared first.
+#include <jpeglib.h>
+
+namespace {
+
+namespace fs = std::filesystem;
+using Bytes = std::vector<std::uint8_t>;
+
+constexpr int kSide = 12;
+
+void Save(const fs::path& path, const Bytes& bytes) {
+    std::ofstream out(path, std::ios::binary);
+    out.write(reinterpret_cast<const char*>(bytes.data()),
+              static_cast<std::streamsize>(bytes.size()));
+}
+
+std::uint8_t Sample(int x, int y, int channel) {
+    return static_cast<std::uint8_t>((x * 21 + y * 13 + channel * 70) & 0xFF);
+}
+
+void Le(Bytes& b, std::uint32_t v, int bytes) {
+    for (int i = 0; i < bytes; ++i)
+        b.push_back(static_cast<std::uint8_t>(v >> (8 * i)));
+}
+
+// A bitmap file: `headerSize` 12 or 40, the palette written for 8 bits or less.
+Bytes Bmp(int bpp, std::uint32_t compression, int headerSize, const Bytes& pixels,
+          const std::vector<std::uint32_t>& masks = {}) {
+    Bytes info;
+    const int entries = bpp <= 8 ? 1 << bpp : 0;
+    const int entrySize = headerSize == 12 ? 3 : 4;
+    Le(info, static_cast<std::uint32_t>(headerSize), 4);
+    if (headerSize == 12) {
+        Le(info, kSide, 2);
+        Le(info, kSide, 2);
+        Le(info, 1, 2);
+        Le(info, static_cast<std::uint32_t>(bpp), 2);
+    } else {
+        Le(info, kSide, 4);
+        Le(info, kSide, 4);
+        Le(info, 1, 2);
+        Le(info, static_cast<std::uint32_t>(bpp), 2);
+        Le(info, compression, 4);
+        Le(info, static_cast<std::uint32_t>(pixels.size()), 4);
+        Le(info, 2835, 4);
+        Le(info, 2835, 4);
+        Le(info, 0, 4);
+        Le(info, 0, 4);
+    }
+    for (std::uint32_t m : masks)
+        Le(info, m, 4);
+    for (int i = 0; i < entries; ++i) {
+        for (int c = 0; c < entrySize; ++c)
+            info.push_back(Sample(i, i, c));
+    }
+    Bytes file = {'B', 'M'};
+    Le(file, static_cast<std::uint32_t>(14 + info.size() + pixels.size()), 4);
+    Le(file, 0, 4);
+    Le(file, static_cast<std::uint32_t>(14 + info.size()), 4);
+    file.insert(file.end(), info.begin(), info.end());
+    file.insert(file.end(), pixels.begin(), pixels.end());
+    return file;
+}
+
+Bytes Rows(int bpp) {
+    const int stride = (kSide * bpp + 31) / 32 * 4;
+    Bytes rows;
+    for (int y = 0; y < kSide; ++y)
+        for (int i = 0; i < stride; ++i)
+            rows.push_back(Sample(i, y, 0));
+    return rows;
+}
+
+void WriteBmps(const fs::path& dir) {
+    Save(dir / "1bit.bmp", Bmp(1, 0, 40, Rows(1)));
+    Save(dir / "4bit.bmp", Bmp(4, 0, 40, Rows(4)));
+    Save(dir / "8bit.bmp", Bmp(8, 0, 40, Rows(8)));
+    Save(dir / "os2.bmp", Bmp(8, 0, 12, Rows(8)));
+    Save(dir / "24bit.bmp", Bmp(24, 0, 40, Rows(24)));
+    Save(dir / "32bit.bmp", Bmp(32, 0, 40, Rows(32)));
+    Save(dir / "565.bmp", Bmp(16, 3, 40, Rows(16), {0xF800, 0x07E0, 0x001F}));
+    Bytes rle8, rle4;
+    for (int y = 0; y < kSide; ++y) {
+        for (std::uint8_t b : Bytes{0x04, static_cast<std::uint8_t>(y), 0x00, 0x04, 1, 2, 3, 4,
+                                    0x04, 0x21, 0x00, 0x00})
+            rle8.push_back(b);
+        for (std::uint8_t b : {0x05, 0x12, 0x00, 0x03, 0x45, 0x60, 0x04, 0x77, 0x00, 0x00})
+            rle4.push_back(b);
+    }
+    rle8.insert(rle8.end(), {0x00, 0x01});
+    rle4.insert(rle4.end(), {0x00, 0x01});
+    Save(dir / "rle8.bmp", Bmp(8, 1, 40, rle8));
+    Save(dir / "rle4.bmp", Bmp(4, 2, 40, rle4));
+}
+
+Bytes Jpeg(int components, bool progressive) {
+    jpeg_compress_struct cinfo{};
+    jpeg_error_mgr error{};
+    cinfo.err = jpeg_std_error(&error);
+    jpeg_create_compress(&cinfo);
+    unsigned char* buffer = nullptr;
+    unsigned long size = 0;
+    jpeg_mem_dest(&cinfo, &buffer, &size);
+    cinfo.image_width = kSide;
+    cinfo.image_height = kSide;
+    cinfo.input_components = components;
+    cinfo.in_color_space = components == 1 ? JCS_GRAYSCALE : components == 4 ? JCS_CMYK : JCS_RGB;
+    jpeg_set_defaults(&cinfo);
+    jpeg_set_quality(&cinfo, 75, TRUE);
+    if (progressive)
+        jpeg_simple_progression(&cinfo);
+    cinfo.density_unit = 1;
+    cinfo.X_density = 72;
+    cinfo.Y_density = 72;
+    jpeg_start_compress(&cinfo, TRUE);
+    std::vector<JSAMPLE> row(static_cast<std::size_t>(kSide * components));
+    while (cinfo.next_scanline < cinfo.image_height) {
+        for (int x = 0; x < kSide; ++x)
+            for (int c = 0; c < components; ++c)
+                row[static_cast<std::size_t>(x * components + c)] =
+                    Sample(x, static_cast<int>(cinfo.next_scanline), c);
+        JSAMPROW rows[1] = {row.data()};
+        jpeg_write_scanlines(&cinfo, rows, 1);
+    }
+    jpeg_finish_compress(&cinfo);
+    Bytes bytes(buffer, buffer + size);
+    jpeg_destroy_compress(&cinfo);
+    std::free(buffer);
+    return bytes;
+}
+
+void WriteJpegs(const fs::path& dir) {
+    Save(dir / "colour.jpg", Jpeg(3, false));
+    Save(dir / "progressive.jpg", Jpeg(3, true));
+    Save(dir / "grey.jpg", Jpeg(1, false));
+    Save(dir / "cmyk.jpg", Jpeg(4, false));
+}
+
+Bytes Png(png_uint_32 format, bool colormap) {
+    png_image image{};
+    image.version = PNG_IMAGE_VERSION;
+    image.width = kSide;
+    image.height = kSide;
+    image.format = format;
+    const std::size_t channels = PNG_IMAGE_PIXEL_CHANNELS(format);
+    Bytes pixels(kSide * kSide * channels);
+    for (std::size_t i = 0; i < pixels.size(); ++i)
+        pixels[i] = colormap ? static_cast<std::uint8_t>(i % 7) : Sample(static_cast<int>(i), 3, 0);
+    Bytes map;
+    if (colormap) {
+        image.colormap_entries = 7;
+        for (int i = 0; i < 7 * 3; ++i)
+            map.push_back(Sample(i, 1, 2));
+    }
+    std::size_t size = 0;
+    png_image_write_to_memory(&image, nullptr, &size, 0, pixels.data(), 0,
+                              colormap ? map.data() : nullptr);
+    Bytes bytes(size);
+    if (png_image_write_to_memory(&image, bytes.data(), &size, 0, pixels.data(), 0,
+                                  colormap ? map.data() : nullptr) == 0)
+        return {};
+    bytes.resize(size);
+    return bytes;
+}
+
+void WritePngs(const fs::path& dir) {
+    Save(dir / "rgb.png", Png(PNG_FORMAT_RGB, false));
+    Save(dir / "rgba.png", Png(PNG_FORMAT_RGBA, false));
+    Save(dir / "grey.png", Png(PNG_FORMAT_GRAY, false));
+    Save(dir / "greyalpha.png", Png(PNG_FORMAT_GA, false));
+    Save(dir / "grey16.png", Png(PNG_FORMAT_LINEAR_Y, false));
+    Save(dir / "palette.png", Png(PNG_FORMAT_RGB_COLORMAP, true));
+}
+
+void Tiff(const fs::path& path, int samples, int bits, int photometric, int compression,
+          bool tiled) {
+    TIFF* tiff = TIFFOpen(path.c_str(), "w");
+    if (tiff == nullptr)
+        return;
+    TIFFSetField(tiff, TIFFTAG_IMAGEWIDTH, kSide);
+    TIFFSetField(tiff, TIFFTAG_IMAGELENGTH, kSide);
+    TIFFSetField(tiff, TIFFTAG_SAMPLESPERPIXEL, samples);
+    TIFFSetField(tiff, TIFFTAG_BITSPERSAMPLE, bits);
+    TIFFSetField(tiff, TIFFTAG_PHOTOMETRIC, photometric);
+    TIFFSetField(tiff, TIFFTAG_COMPRESSION, compression);
+    TIFFSetField(tiff, TIFFTAG_PLANARCONFIG, PLANARCONFIG_CONTIG);
+    TIFFSetField(tiff, TIFFTAG_XRESOLUTION, 300.0f);
+    TIFFSetField(tiff, TIFFTAG_YRESOLUTION, 300.0f);
+    TIFFSetField(tiff, TIFFTAG_RESOLUTIONUNIT, RESUNIT_INCH);
+    if (samples == 4) {
+        const std::uint16_t extra[] = {EXTRASAMPLE_UNASSALPHA};
+        TIFFSetField(tiff, TIFFTAG_EXTRASAMPLES, 1, extra);
+    }
+    std::vector<std::uint16_t> map;
+    if (photometric == PHOTOMETRIC_PALETTE) {
+        map.resize(3u << bits);
+        for (std::size_t i = 0; i < map.size(); ++i)
+            map[i] = static_cast<std::uint16_t>(i * 4099);
+        TIFFSetField(tiff, TIFFTAG_COLORMAP, map.data(), map.data() + (1u << bits),
+                     map.data() + (2u << bits));
+    }
+    const std::size_t rowBytes = (static_cast<std::size_t>(kSide) * samples * bits + 7) / 8;
+    if (tiled) {
+        TIFFSetField(tiff, TIFFTAG_TILEWIDTH, 16);
+        TIFFSetField(tiff, TIFFTAG_TILELENGTH, 16);
+        Bytes tile(static_cast<std::size_t>(TIFFTileSize(tiff)));
+        for (std::size_t i = 0; i < tile.size(); ++i)
+            tile[i] = Sample(static_cast<int>(i), 5, 1);
+        TIFFWriteTile(tiff, tile.data(), 0, 0, 0, 0);
+    } else {
+        TIFFSetField(tiff, TIFFTAG_ROWSPERSTRIP, 4);
+        Bytes row(rowBytes);
+        for (int y = 0; y < kSide; ++y) {
+            for (std::size_t i = 0; i < rowBytes; ++i)
+                row[i] = Sample(static_cast<int>(i), y, 2);
+            TIFFWriteScanline(tiff, row.data(), static_cast<std::uint32_t>(y), 0);
+        }
+    }
+    TIFFClose(tiff);
+}
+
+void WriteTiffs(const fs::path& dir) {
+    Tiff(dir / "rgb_lzw.tif", 3, 8, PHOTOMETRIC_RGB, COMPRESSION_LZW, false);
+    Tiff(dir / "rgba.tif", 4, 8, PHOTOMETRIC_RGB, COMPRESSION_NONE, false);
+    Tiff(dir / "rgb16_deflate.tif", 3, 16, PHOTOMETRIC_RGB, COMPRESSION_ADOBE_DEFLATE, false);
+    Tiff(dir / "tiled.tif", 3, 8, PHOTOMETRIC_RGB, COMPRESSION_PACKBITS, true);
+    Tiff(dir / "grey.tif", 1, 8, PHOTOMETRIC_MINISBLACK, COMPRESSION_NONE, false);
+    Tiff(dir / "grey4.tif", 1, 4, PHOTOMETRIC_MINISWHITE, COMPRESSION_LZW, false);
+    Tiff(dir / "greyalpha.tif", 2, 8, PHOTOMETRIC_MINISBLACK, COMPRESSION_NONE, false);
+    Tiff(dir / "palette.tif", 1, 8, PHOTOMETRIC_PALETTE, COMPRESSION_PACKBITS, false);
+    Tiff(dir / "bilevel.tif", 1, 1, PHOTOMETRIC_MINISWHITE, COMPRESSION_CCITTFAX4, false);
+}
+
+void Gif(const fs::path& path, bool interlaced, bool transparent) {
+    int error = 0;
+    GifFileType* gif = EGifOpenFileName(path.c_str(), false, &error);
+    if (gif == nullptr)
+        return;
+    GifColorType colours[8];
+    for (int i = 0; i < 8; ++i)
+        colours[i] = {Sample(i, 0, 0), Sample(i, 0, 1), Sample(i, 0, 2)};
+    ColorMapObject* map = GifMakeMapObject(8, colours);
+    EGifSetGifVersion(gif, true);
+    EGifPutScreenDesc(gif, kSide, kSide, 3, 0, map);
+    if (transparent) {
+        const GifByteType control[4] = {0x01, 0, 0, 5};
+        EGifPutExtension(gif, GRAPHICS_EXT_FUNC_CODE, 4, control);
+    }
+    EGifPutImageDesc(gif, 1, 2, kSide - 2, kSide - 3, interlaced, nullptr);
+    GifPixelType row[kSide];
+    for (int y = 0; y < kSide - 3; ++y) {
+        for (int x = 0; x < kSide - 2; ++x)
+            row[x] = static_cast<GifPixelType>((x + y) % 8);
+        EGifPutLine(gif, row, kSide - 2);
+    }
+    EGifCloseFile(gif, &error);
+    GifFreeMapObject(map);
+}
+
+void WriteGifs(const fs::path& dir) {
+    Gif(dir / "plain.gif", false, false);
+    Gif(dir / "interlaced.gif", true, false);
+    Gif(dir / "transparent.gif", false, true);
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    if (argc != 2) {
+        std::fputs("usage: fuzz_seeds OUTPUT_FOLDER\n", stderr);
+        return 1;
+    }
+    const fs::path out = argv[1];
+    struct Format {
+        const char* name;
+        void (*write)(const fs::path&);
+    };
+    for (const Format& f :
+         {Format{"bmp", &WriteBmps}, Format{"jpeg", &WriteJpegs}, Format{"png", &WritePngs},
+          Format{"tiff", &WriteTiffs}, Format{"gif", &WriteGifs}}) {
+        fs::create_directories(out / f.name);
+        f.write(out / f.name);
+    }
+    return 0;
+}
