@@ -15,6 +15,7 @@
 #include "explorer/dib_static.h"
 #include "explorer/list_ctrl_ex.h"
 #include "explorer/qt_text.h"
+#include "explorer/run_mode.h"
 #include "explorer/thumb_dlg.h"
 #include "platform/modules.h"
 #include "platform/paths.h"
@@ -303,6 +304,34 @@ TEST_F(ThumbDlgTest, ASettingsFileWithoutPagesListsNothing) {
     EXPECT_EQ(readers.reads, 0);
 }
 
+TEST_F(ThumbDlgTest, WithoutTheLibraryPathTheDialogEndsAndWritesNothing) {
+    std::filesystem::remove(box.Dir() / "FOLVTEST.DLL");
+    CThumbDlg d(folv::DialogProfile::Library(u"FOLVTEST"), {}, prompts);
+    d.SetCellReaders(&readers);
+    EXPECT_FALSE(d.OnInitDialog());
+    ASSERT_EQ(prompts.Messages().size(), 1u);
+    EXPECT_EQ(prompts.Messages()[0].text, u"Fatal error!Could not define program path.");
+    EXPECT_EQ(d.DoModal(), QDialog::Accepted);
+    EXPECT_TRUE(d.Destroyed());
+    EXPECT_FALSE(std::filesystem::exists(box.Ini()));
+}
+
+TEST_F(ThumbDlgTest, TabOrderIsTemplateOrder) {
+    auto d = StartWithFiles(1);
+    const std::vector<int> expected = {1017, 1020, 1019, 1087, 1016, 1045, 1047, 32782,
+                                       1044, 1039, 1040, 1013, 1001, 1002, 1003, 1012,
+                                       1004, 1005, 1006, 1011, 1007, 1008, 1010, 1009};
+    std::vector<int> order;
+    QWidget* w = d->GetDlgItem(1017);
+    do {
+        const QVariant id = w->property("id");
+        if (id.isValid() && (w->focusPolicy() & Qt::TabFocus) && w->parentWidget() == d->Client())
+            order.push_back(id.toInt());
+        w = w->nextInFocusChain();
+    } while (w != d->GetDlgItem(1017));
+    EXPECT_EQ(order, expected);
+}
+
 TEST_F(ThumbDlgTest, SortCommandsListAgainAndKeepOneCheckMark) {
     box.MakeFiles({"big.txt"}, 500);
     box.MakeFiles({"small.txt"}, 5);
@@ -420,6 +449,26 @@ TEST_F(ThumbDlgTest, HostMaskFromTheFixtureHost) {
             toldFolder = call.arg == folv::FromUtf8(box.FilesFolder());
     }
     EXPECT_TRUE(toldFolder);
+}
+
+TEST_F(ThumbDlgTest, MdiModeGraysRecoverInTheCellMenuOnly) {
+    auto& host = folv::testing::FixtureHost::Get(folv::testing::kFullHost);
+    host.Reset();
+    host.SetStartDir(folv::FromUtf8(box.FilesFolder()), 1);
+    host.SetStartExt(u"*.*", 1);
+    host.SetMask(0);
+    box.MakeFiles(Sandbox::Numbered(2));
+    std::ofstream(box.Files() / "FOLVANE.INI", std::ios::binary)
+        << "[Folvane=Plans]\r\nWorkingDir=" << box.FilesFolder()
+        << "\r\nExtension=*.txt\r\nStatus=1\r\n";
+    auto d =
+        Start(folv::DialogProfile::Library(u"FOLVTEST"), std::u16string(folv::testing::kFullHost));
+    folv::SetMdiMode(true);
+    EXPECT_TRUE(d->CellMenuEntries().back().grayed);
+    EXPECT_TRUE(d->MenuItem(40001)->isEnabled());
+    EXPECT_TRUE(d->CellMenuEntries().front().grayed);  // Open is the host's inside a host
+    folv::SetMdiMode(false);
+    EXPECT_FALSE(d->CellMenuEntries().back().grayed);
 }
 
 // The plug-in build's host functions, kept by the test.
