@@ -13,10 +13,8 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QScrollBar>
-#include <QTimer>
 #include <QUrl>
 #include <QVBoxLayout>
-#include <cstdlib>
 #include <ctime>
 #include <optional>
 
@@ -462,16 +460,6 @@ void CThumbDlg::DestroyWindow() {
         updatingPageList_ = true;
         pageList_->clear();
         updatingPageList_ = false;
-    }
-}
-
-void CThumbDlg::showEvent(QShowEvent* event) {
-    QDialog::showEvent(event);
-    // Tooling only: a picture of the window once it is up, for scripts that run it headless.
-    static const char* const shotPath = std::getenv("FOLV_SCREENSHOT");
-    if (shotPath != nullptr && *shotPath != 0) {
-        const QString path = QString::fromLocal8Bit(shotPath);
-        QTimer::singleShot(300, this, [this, path] { grab().save(path); });
     }
 }
 

@@ -31,7 +31,7 @@ xvfb-run -a -s "-screen 0 1024x768x24" bash -c '
     if xwininfo -root -tree 2>/dev/null | grep -q "Folvane"; then break; fi
   done
   sleep 1
-  import -window root "$2"
+  import -window Folvane "$2" 2>/dev/null || import -window root "$2"
   kill "$pid" 2>/dev/null || true
   wait "$pid" 2>/dev/null || true
 ' _ "$bin/folvlaunch" "$shot"
