@@ -6,17 +6,17 @@
 
 // Format decoders: each one adds its include here and its Register line in the constructor.
 #include "imaging/bmp_decoder.h"
-#include "imaging/jpeg_decoder.h"
-#include "imaging/pict_decoder.h"
-#include "imaging/png_decoder.h"
-#include "imaging/tga_decoder.h"
-#include "imaging/tiff_decoder.h"
-// #include "imaging/wemf_decoder.h"
 #include "imaging/gif_decoder.h"
+#include "imaging/jpeg_decoder.h"
 #include "imaging/pcx_decoder.h"
 #include "imaging/pgm_decoder.h"
+#include "imaging/pict_decoder.h"
+#include "imaging/png_decoder.h"
 #include "imaging/ppm_decoder.h"
 #include "imaging/psd_decoder.h"
+#include "imaging/tga_decoder.h"
+#include "imaging/tiff_decoder.h"
+#include "imaging/wemf_decoder.h"
 
 class PLJPEGDecoder;
 
@@ -30,7 +30,7 @@ PLAnyPicDecoder::PLAnyPicDecoder() {
     jpeg = Register<PLJPEGDecoder>({PLFileType::Jpeg});
     Register<PLPictDecoder>({PLFileType::Pict}, jpeg);
     Register<PLPNGDecoder>({PLFileType::Png});
-    // Register<PLWEMFDecoder>({PLFileType::Wmf, PLFileType::Emf});
+    Register<PLWEMFDecoder>({PLFileType::Wmf, PLFileType::Emf});
     Register<PLPCXDecoder>({PLFileType::Pcx});
     Register<PLPGMDecoder>({PLFileType::Pgm});
     Register<PLGIFDecoder>({PLFileType::Gif});
