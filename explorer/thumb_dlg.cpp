@@ -166,8 +166,11 @@ void CThumbDlg::SetupTemplate() {
     setWindowTitle(QStringLiteral("Folvane"));
     setWindowFlags(Qt::Dialog | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
                    Qt::WindowCloseButtonHint | Qt::MSWindowsFixedSizeDialogHint);
-    // The template's units come from an 8-point font at 96 dpi.
+    // The template's units come from an 8-point sans serif at 96 dpi; Liberation Sans has
+    // close to its widths, so the captions fit the boxes the template gives them.
     QFont dialogFont = font();
+    dialogFont.setFamilies(
+        {QStringLiteral("Liberation Sans"), QStringLiteral("Arial"), dialogFont.family()});
     dialogFont.setPixelSize(11);
     setFont(dialogFont);
 
