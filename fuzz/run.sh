@@ -7,7 +7,7 @@ set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 build=${1:-$root/build/fuzz}
 seconds=${2:-5}
-case $build in /*) ;; *) build=$root/$build ;; esac
+case $build in /*) ;; *) build=$PWD/$build ;; esac
 
 if [ ! -f "$build/build.ninja" ]; then
   cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Debug \
