@@ -75,13 +75,18 @@ std::vector<DirEntry> ListMatchingFiles(std::u16string_view pattern) {
             continue;
         struct stat st {};
         std::string full = dirUtf8 + std::string(raw);
-        // A dangling link is still a name in the folder; report it as an empty file.
-        if (::stat(full.c_str(), &st) != 0 && ::lstat(full.c_str(), &st) != 0)
-            continue;
+        // A dangling link is still a name in the folder; report it as an empty file (the
+        // link's own size is the length of the name it holds, not a file size).
+        bool dangling = false;
+        if (::stat(full.c_str(), &st) != 0) {
+            if (::lstat(full.c_str(), &st) != 0)
+                continue;
+            dangling = true;
+        }
         DirEntry e;
         e.name = std::move(name);
         e.attributes = S_ISDIR(st.st_mode) ? kAttributeFolder : 0x20u;
-        e.size = static_cast<std::uint32_t>(static_cast<std::uint64_t>(st.st_size));
+        e.size = dangling ? 0 : static_cast<std::uint32_t>(static_cast<std::uint64_t>(st.st_size));
         e.modified = static_cast<std::int64_t>(st.st_mtime);
         entries.push_back(std::move(e));
     }

@@ -79,6 +79,15 @@ TEST_F(TempFolder, ListsMatchesInCaseInsensitiveOrderWithSizeAndTime) {
     EXPECT_FALSE(entries[0].IsFolder());
 }
 
+TEST_F(TempFolder, DanglingLinkIsListedAsAnEmptyFile) {
+    fs::create_symlink(root_ / "gone/with/a/long/name.dwg", root_ / "link.dwg");
+    auto entries = ListMatchingFiles(Root() + u"*.dwg");
+    ASSERT_EQ(entries.size(), 1u);
+    EXPECT_EQ(entries[0].name, u"link.dwg");
+    EXPECT_FALSE(entries[0].IsFolder());
+    EXPECT_EQ(entries[0].size, 0u);
+}
+
 TEST_F(TempFolder, MissingFolderOrNoMatchGivesNothing) {
     Touch("a.txt");
     EXPECT_TRUE(ListMatchingFiles(Root() + u"*.dwg").empty());
