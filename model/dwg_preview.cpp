@@ -303,6 +303,8 @@ bool LoadStoragePreviewUnguarded(std::u16string_view path, CWinBmpEx& bitmap) {
     const std::uint32_t count = Le32(countBytes);
     if (count == 0)
         return true;
+    if (count > kMaxPreviewRecordBytes)
+        return false;
     const gsf_off_t remaining = gsf_input_remaining(stream.get());
     if (remaining < 0 || static_cast<std::uint64_t>(remaining) < count)
         return false;
@@ -387,7 +389,7 @@ bool CDwgPreview::ReadPreviewBitmap(std::u16string_view path,
             continue;
         const std::int64_t start = Le32s(entry + 1);
         const std::uint32_t size = Le32(entry + 5);
-        if (size == 0 || start < 0 || start > file.Size() ||
+        if (size == 0 || size > kMaxPreviewRecordBytes || start < 0 || start > file.Size() ||
             size > static_cast<std::uint64_t>(file.Size() - start)) {
             return false;
         }

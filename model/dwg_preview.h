@@ -30,6 +30,10 @@ inline constexpr std::int32_t kFirstVersionWithPreview = 22;
 // rather than a picture worth a cell.
 inline constexpr std::uint64_t kMaxPreviewPixelBytes = 16u << 20;
 
+// Largest BMP record or "Preview" stream taken in: the pixels above with room for any header
+// and palette. A bigger one cannot hold a picture worth reading it whole for.
+inline constexpr std::uint64_t kMaxPreviewRecordBytes = kMaxPreviewPixelBytes + (64u << 10);
+
 class CDwgPreview {
   public:
     explicit CDwgPreview(DwgBuild build = DwgBuild::library) : build_(build) {}
@@ -40,7 +44,8 @@ class CDwgPreview {
     std::int32_t GetVersion(std::u16string_view path) const;
 
     // The drawing's BMP record, copied byte for byte. False (and `buffer` empty) when the
-    // drawing is too old, the image data area is damaged or has no BMP record.
+    // drawing is too old, the image data area is damaged or has no BMP record, or that
+    // record is larger than kMaxPreviewRecordBytes.
     bool ReadPreviewBitmap(std::u16string_view path, std::vector<std::uint8_t>& buffer) const;
 
     // Swaps pure black and pure white palette entries of a BMP record in place; `colour` is

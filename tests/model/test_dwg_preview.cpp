@@ -210,6 +210,19 @@ TEST_F(ReadPreviewBitmap, RefusesRecordsOutsideTheFile) {
     }
 }
 
+TEST_F(ReadPreviewBitmap, RefusesARecordTooLargeForAnyPreview) {
+    // A sound picture at the head of a record that claims far more: such a record is not
+    // read whole, however much of the file it covers.
+    for (const std::uint64_t size : {kMaxPreviewRecordBytes, kMaxPreviewRecordBytes + 1}) {
+        fx::DwgSpec spec = DrawingSpec(image);
+        spec.records[1].data.resize(static_cast<std::size_t>(size));
+        bool ok = false;
+        const auto buffer = Read(folder.Write("big.dwg", fx::BuildDwg(spec)), &ok);
+        EXPECT_EQ(ok, size == kMaxPreviewRecordBytes) << size;
+        EXPECT_EQ(buffer.size(), ok ? size : 0u);
+    }
+}
+
 TEST_F(ReadPreviewBitmap, FailsCleanlyForADrawingCutAtAnyByte) {
     fx::DwgLayout layout;
     const std::vector<std::uint8_t> full = fx::BuildDwg(DrawingSpec(image), &layout);

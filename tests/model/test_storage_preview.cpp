@@ -89,7 +89,7 @@ TEST_F(LoadStoragePreviewTest, RefusesFilesWithoutAPreviewStream) {
     }
 }
 
-TEST_F(LoadStoragePreviewTest, RefusesStreamsShorterThanTheyAnnounce) {
+TEST_F(LoadStoragePreviewTest, RefusesStreamsThatAreCutOrTooLarge) {
     struct Case {
         const char* label;
         std::vector<std::uint8_t> stream;
@@ -103,11 +103,20 @@ TEST_F(LoadStoragePreviewTest, RefusesStreamsShorterThanTheyAnnounce) {
         {"one byte short", cut},
         {"huge count", fx::PreviewStream(dib, 0xFFFFFFFFu)},
     };
+    // A stream that holds all it announces but is too large for any preview.
+    std::vector<std::uint8_t> big = dib;
+    big.resize(static_cast<std::size_t>(kMaxPreviewRecordBytes) + 1);
     for (const Case& c : cases) {
         CWinBmpEx bitmap;
         EXPECT_FALSE(LoadStoragePreview(WritePreview(c.stream), bitmap)) << c.label;
         EXPECT_TRUE(IsUntouched(bitmap)) << c.label;
     }
+    CWinBmpEx bitmap;
+    EXPECT_FALSE(LoadStoragePreview(WritePreview(fx::PreviewStream(big)), bitmap));
+    EXPECT_TRUE(IsUntouched(bitmap));
+    big.pop_back();
+    EXPECT_TRUE(LoadStoragePreview(WritePreview(fx::PreviewStream(big)), bitmap));
+    EXPECT_EQ(bitmap.GetWidth(), 10);
 }
 
 TEST_F(LoadStoragePreviewTest, KeepsEveryCopyInsideTheStreamAndTheBitmap) {
