@@ -249,20 +249,17 @@ void AppendAscii(std::string& out, std::string_view text) {
     out.append(text);
 }
 
-// One byte per character; a line feed goes to disk as CR LF. A character that one byte
-// cannot hold ends the value, and the line is still finished so that the next one keeps
-// its own line.
+// One byte per character, the line ended by CR LF. A character that one byte cannot hold
+// ends the value, and so does a line feed (a folder name may hold one), which would start
+// a line of its own, read back as a key line or a header. The line is still finished so
+// that the next one keeps its own line.
 void AppendLine(std::string& out, std::string_view head, std::u16string_view value,
                 std::string_view tail = {}) {
     AppendAscii(out, head);
     for (char16_t c : value) {
-        if (c > 0xFF)
+        if (c > 0xFF || c == u'\n')
             break;
-        if (c == u'\n') {
-            out += "\r\n";
-        } else {
-            out.push_back(static_cast<char>(static_cast<unsigned char>(c)));
-        }
+        out.push_back(static_cast<char>(static_cast<unsigned char>(c)));
     }
     AppendAscii(out, tail);
     out += "\r\n";

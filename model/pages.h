@@ -65,7 +65,7 @@ class SettingsReader {
 
 // The file as the writer lays it out: seven lines a page, CR LF line ends, one byte per
 // character. "*." is written as "*.*"; only the first Status "1" stays "1". A value with a
-// character above 255 is cut before it, the rest of its line is kept.
+// character above 255 or a line feed is cut before it, the rest of its line is kept.
 std::string FormatSettings(const PageList& pages);
 
 // A new file of twenty five-line sections; `pages` receives the matching records.

@@ -300,14 +300,20 @@ TEST(FormatSettings, EveryByteCodeSurvivesWriteAndRead) {
     EXPECT_EQ(Show(read), Show(pages));
 }
 
-TEST(FormatSettings, CharacterAbove255EndsTheValueNotTheLine) {
+TEST(FormatSettings, CharacterAbove255OrLineFeedEndsTheValueNotTheLine) {
     PageList pages;
     pages.push_back(Page(u"Ab\u0416cd", u"/dir\u4e00/x/", u"*.DWG", u"1", u"L"));
     pages.push_back(Page(u"Next", u"/n/", u"*.*", u"0"));
+    // A folder whose name holds a line feed must not smuggle lines into the file.
+    pages.push_back(Page(u"Feed", u"/f\n[Folvane=Evil]\nStatus=1/", u"*.*", u"0", u"", u"",
+                         u"/bin/a\nColour=9"));
     std::string bytes = FormatSettings(pages);
     EXPECT_NE(bytes.find("[Folvane=Ab]\r\nApplication=\r\nWorkingDir=/dir\r\n"), std::string::npos);
+    EXPECT_NE(bytes.find("[Folvane=Feed]\r\nApplication=/bin/a\r\nWorkingDir=/f\r\n"),
+              std::string::npos);
     EXPECT_EQ(Show(Parse(bytes)),
-              (std::vector<std::string>{"Ab||/dir|*.DWG|1|L|", "Next||/n/|*.*|0|Current_layer|"}));
+              (std::vector<std::string>{"Ab||/dir|*.DWG|1|L|", "Next||/n/|*.*|0|Current_layer|",
+                                        "Feed|/bin/a|/f|*.*|0|Current_layer|"}));
 }
 
 // --- the file on disk ---
