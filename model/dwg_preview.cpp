@@ -146,8 +146,6 @@ struct DibLayout {
     std::int32_t height;  // rows, always positive
     bool topDown;
     std::uint16_t bitsPerPixel;
-    std::uint32_t compression;
-    std::uint32_t imageSize;
     std::optional<PaletteSpan> palette;
     std::size_t pixelOffset;
     std::size_t rowBytes;
@@ -165,15 +163,14 @@ std::optional<DibLayout> ParseDib(std::span<const std::uint8_t> dib) {
     layout.width = Le32s(h + 4);
     const std::int32_t height = Le32s(h + 8);
     layout.bitsPerPixel = Le16(h + 14);
-    layout.compression = Le32(h + 16);
-    layout.imageSize = Le32(h + 20);
+    const std::uint32_t compression = Le32(h + 16);
     if (layout.width <= 0 || height == 0 || height == INT32_MIN)
         return std::nullopt;
     layout.topDown = height < 0;
     layout.height = layout.topDown ? -height : height;
 
     // Packed pixels only: run-length or bit-field data copied as rows would show as noise.
-    if (layout.compression != 0)
+    if (compression != 0)
         return std::nullopt;
     switch (layout.bitsPerPixel) {
         case 1:
@@ -207,12 +204,9 @@ std::optional<DibLayout> ParseDib(std::span<const std::uint8_t> dib) {
 // Rows the data does not hold stay as Create left them.
 void CopyDibToBitmap(const DibLayout& layout, std::span<const std::uint8_t> dib,
                      CWinBmpEx& bitmap) {
+    // Only packed pixels get here, so the bitmap's header keeps the compression (none) and
+    // image size that Create gave it.
     bitmap.Create(layout.width, layout.height, layout.bitsPerPixel, false, false, PLPoint{0, 0});
-    BitmapInfoHeader* info = bitmap.GetBitmapInfo();
-    info->compression = layout.compression;
-    if (layout.compression != 0) {
-        info->sizeImage = layout.imageSize;
-    }
 
     if (layout.palette) {
         std::vector<RGBQuad> entries(layout.palette->entries);
