@@ -278,6 +278,286 @@ void WriteGifs(const fs::path& dir) {
     Gif(dir / "transparent.gif", false, true);
 }
 
+// ---- TGA, PGM, PPM, PCX, PSD and PICT: hand-laid files.
+
+void Be(Bytes& b, std::uint32_t v, int bytes) {
+    for (int i = bytes - 1; i >= 0; --i)
+        b.push_back(static_cast<std::uint8_t>(v >> (8 * i)));
+}
+
+Bytes Tga(int imageType, int depth, bool colourMap, bool topFirst) {
+    Bytes b = {0, static_cast<std::uint8_t>(colourMap ? 1 : 0),
+               static_cast<std::uint8_t>(imageType)};
+    Le(b, 0, 2);
+    Le(b, colourMap ? 16 : 0, 2);
+    b.push_back(colourMap ? 24 : 0);
+    Le(b, 0, 4);
+    Le(b, kSide, 2);
+    Le(b, kSide, 2);
+    b.push_back(static_cast<std::uint8_t>(depth));
+    b.push_back(static_cast<std::uint8_t>((topFirst ? 0x20 : 0) | (depth == 32 ? 8 : 0)));
+    for (int i = 0; colourMap && i < 16; ++i)
+        b.insert(b.end(), {Sample(i, 0, 0), Sample(i, 0, 1), Sample(i, 0, 2)});
+    const int bytesPerPixel = (depth + 7) / 8;
+    for (int y = 0; y < kSide; ++y) {
+        if (imageType >= 9) {
+            // A run of half the row, then the rest as raw values.
+            b.push_back(static_cast<std::uint8_t>(0x80 | (kSide / 2 - 1)));
+            for (int c = 0; c < bytesPerPixel; ++c)
+                b.push_back(Sample(0, y, c) & (colourMap ? 15 : 0xFF));
+            b.push_back(static_cast<std::uint8_t>(kSide / 2 - 1));
+        }
+        for (int x = imageType >= 9 ? kSide / 2 : 0; x < kSide; ++x) {
+            for (int c = 0; c < bytesPerPixel; ++c)
+                b.push_back(Sample(x, y, c) & (colourMap ? 15 : 0xFF));
+        }
+    }
+    return b;
+}
+
+void WriteTgas(const fs::path& dir) {
+    Save(dir / "truecolour.tga", Tga(2, 24, false, false));
+    Save(dir / "alpha_rle.tga", Tga(10, 32, false, true));
+    Save(dir / "16bit.tga", Tga(2, 16, false, false));
+    Save(dir / "mapped_rle.tga", Tga(9, 8, true, false));
+    Save(dir / "grey.tga", Tga(3, 8, false, true));
+}
+
+Bytes Pnm(char kind, int maxval, int samples) {
+    const std::string header = std::string("P") + kind + "\n# seed\n" + std::to_string(kSide) +
+                               " " + std::to_string(kSide) + "\n" + std::to_string(maxval) + "\n";
+    Bytes b(header.begin(), header.end());
+    const bool text = kind == '2' || kind == '3';
+    for (int y = 0; y < kSide; ++y) {
+        for (int x = 0; x < kSide; ++x) {
+            for (int c = 0; c < samples; ++c) {
+                const int v = Sample(x, y, c) * maxval / 255;
+                if (text) {
+                    const std::string number = std::to_string(v) + " ";
+                    b.insert(b.end(), number.begin(), number.end());
+                } else if (maxval > 255) {
+                    Be(b, static_cast<std::uint32_t>(v), 2);
+                } else {
+                    b.push_back(static_cast<std::uint8_t>(v));
+                }
+            }
+        }
+    }
+    return b;
+}
+
+void WritePgms(const fs::path& dir) {
+    Save(dir / "binary.pgm", Pnm('5', 255, 1));
+    Save(dir / "text.pgm", Pnm('2', 15, 1));
+    Save(dir / "wide.pgm", Pnm('5', 1000, 1));
+}
+
+void WritePpms(const fs::path& dir) {
+    Save(dir / "binary.ppm", Pnm('6', 255, 3));
+    Save(dir / "text.ppm", Pnm('3', 255, 3));
+    Save(dir / "maxval100.ppm", Pnm('6', 100, 3));
+}
+
+// Run-length encodes one PCX line.
+void PcxLine(Bytes& b, const Bytes& line) {
+    for (std::size_t i = 0; i < line.size();) {
+        std::size_t run = 1;
+        while (i + run < line.size() && line[i + run] == line[i] && run < 63)
+            ++run;
+        if (run > 1 || (line[i] & 0xC0) == 0xC0)
+            b.push_back(static_cast<std::uint8_t>(0xC0 | run));
+        b.push_back(line[i]);
+        i += run;
+    }
+}
+
+Bytes Pcx(int bits, int planes) {
+    Bytes b(128, 0);
+    b[0] = 0x0A;
+    b[1] = 5;
+    b[2] = 1;
+    b[3] = static_cast<std::uint8_t>(bits);
+    b[8] = kSide - 1;
+    b[10] = kSide - 1;
+    for (int i = 0; i < 48; ++i)
+        b[16 + i] = Sample(i, 1, 0);
+    b[65] = static_cast<std::uint8_t>(planes);
+    const int bytesPerLine = (kSide * bits + 15) / 16 * 2;
+    b[66] = static_cast<std::uint8_t>(bytesPerLine);
+    for (int y = 0; y < kSide; ++y) {
+        for (int p = 0; p < planes; ++p) {
+            Bytes line(static_cast<std::size_t>(bytesPerLine));
+            for (int i = 0; i < bytesPerLine; ++i)
+                line[i] = (i < kSide / 2) ? 0x11 : Sample(i, y, p);
+            PcxLine(b, line);
+        }
+    }
+    if (bits == 8 && planes == 1) {
+        b.push_back(0x0C);
+        for (int i = 0; i < 768; ++i)
+            b.push_back(Sample(i, 2, 0));
+    }
+    return b;
+}
+
+void WritePcxs(const fs::path& dir) {
+    Save(dir / "24bit.pcx", Pcx(8, 3));
+    Save(dir / "256.pcx", Pcx(8, 1));
+    Save(dir / "16planes.pcx", Pcx(1, 4));
+    Save(dir / "16packed.pcx", Pcx(4, 1));
+    Save(dir / "mono.pcx", Pcx(1, 1));
+}
+
+Bytes Psd(int mode, int channels, bool packed) {
+    Bytes b = {'8', 'B', 'P', 'S'};
+    Be(b, 1, 2);
+    b.insert(b.end(), 6, 0);
+    Be(b, static_cast<std::uint32_t>(channels), 2);
+    Be(b, kSide, 4);
+    Be(b, kSide, 4);
+    Be(b, 8, 2);
+    Be(b, static_cast<std::uint32_t>(mode), 2);
+    Be(b, mode == 2 ? 768 : 0, 4);
+    for (int i = 0; mode == 2 && i < 768; ++i)
+        b.push_back(Sample(i, 3, 0));
+    // One resolution resource.
+    Be(b, 28, 4);
+    b.insert(b.end(), {'8', 'B', 'I', 'M'});
+    Be(b, 1005, 2);
+    Be(b, 0, 2);
+    Be(b, 16, 4);
+    for (std::uint32_t v : {72u << 16, 0x00010001u, 72u << 16, 0x00010001u})
+        Be(b, v, 4);
+    Be(b, 0, 4);  // no layers
+    Be(b, packed ? 1 : 0, 2);
+    if (packed) {
+        for (int i = 0; i < channels * kSide; ++i)
+            Be(b, 2 + kSide / 2 + 1, 2);
+    }
+    for (int c = 0; c < channels; ++c) {
+        for (int y = 0; y < kSide; ++y) {
+            if (packed) {
+                b.push_back(static_cast<std::uint8_t>(257 - kSide / 2));
+                b.push_back(Sample(0, y, c));
+                b.push_back(kSide / 2 - 1);
+            }
+            for (int x = packed ? kSide / 2 : 0; x < kSide; ++x)
+                b.push_back(Sample(x, y, c));
+        }
+    }
+    return b;
+}
+
+void WritePsds(const fs::path& dir) {
+    Save(dir / "rgb_rle.psd", Psd(3, 3, true));
+    Save(dir / "rgba_raw.psd", Psd(3, 4, false));
+    Save(dir / "grey_rle.psd", Psd(1, 2, true));
+    Save(dir / "indexed.psd", Psd(2, 1, false));
+}
+
+// A version 2 PICT with a header, a clip region and one pixel operation.
+Bytes PictStart() {
+    Bytes b(512, 0);
+    Be(b, 0, 2);
+    for (int v : {0, 0, kSide, kSide})
+        Be(b, static_cast<std::uint32_t>(v), 2);
+    b.insert(b.end(), {0x00, 0x11, 0x02, 0xFF, 0x0C, 0x00});
+    Be(b, 0xFFFE, 2);
+    b.insert(b.end(), 22, 0);
+    Be(b, 0x0001, 2);
+    Be(b, 10, 2);
+    for (int v : {0, 0, kSide, kSide})
+        Be(b, static_cast<std::uint32_t>(v), 2);
+    return b;
+}
+
+void PictPixMap(Bytes& b, int rowBytes, int pixelSize, int cmpCount) {
+    Be(b, 0x8000u | static_cast<std::uint32_t>(rowBytes), 2);
+    for (int v : {0, 0, kSide, kSide})
+        Be(b, static_cast<std::uint32_t>(v), 2);
+    Be(b, 0, 2);
+    Be(b, pixelSize == 32 ? 4 : 0, 2);
+    Be(b, 0, 4);
+    Be(b, 72u << 16, 4);
+    Be(b, 72u << 16, 4);
+    Be(b, pixelSize > 8 ? 16 : 0, 2);
+    Be(b, static_cast<std::uint32_t>(pixelSize), 2);
+    Be(b, static_cast<std::uint32_t>(cmpCount), 2);
+    Be(b, pixelSize > 8 ? 8 : static_cast<std::uint32_t>(pixelSize), 2);
+    b.insert(b.end(), 12, 0);
+}
+
+void PictRects(Bytes& b) {
+    for (int i = 0; i < 2; ++i) {
+        for (int v : {0, 0, kSide, kSide})
+            Be(b, static_cast<std::uint32_t>(v), 2);
+    }
+    Be(b, 0, 2);
+}
+
+Bytes PictIndexed(int pixelSize) {
+    Bytes b = PictStart();
+    Be(b, 0x0098, 2);
+    const int rowBytes = (kSide * pixelSize + 7) / 8;
+    PictPixMap(b, rowBytes, pixelSize, 1);
+    Be(b, 0, 4);
+    Be(b, 0, 2);
+    Be(b, 15, 2);
+    for (int i = 0; i < 16; ++i) {
+        Be(b, static_cast<std::uint32_t>(i), 2);
+        for (int c = 0; c < 3; ++c)
+            Be(b, Sample(i, 4, c) * 257u, 2);
+    }
+    PictRects(b);
+    for (int y = 0; y < kSide; ++y) {
+        if (rowBytes >= 8) {
+            b.push_back(static_cast<std::uint8_t>(rowBytes + 1));
+            b.push_back(static_cast<std::uint8_t>(rowBytes - 1));
+        }
+        for (int i = 0; i < rowBytes; ++i)
+            b.push_back(Sample(i, y, 0) & (pixelSize == 8 ? 15 : 0xFF));
+    }
+    if (b.size() % 2)
+        b.push_back(0);
+    Be(b, 0x00FF, 2);
+    return b;
+}
+
+Bytes PictDirect(int pixelSize, int cmpCount) {
+    Bytes b = PictStart();
+    Be(b, 0x009A, 2);
+    Be(b, 0xFF, 4);
+    const int rowBytes = kSide * pixelSize / 8;
+    PictPixMap(b, rowBytes, pixelSize, cmpCount);
+    PictRects(b);
+    const int unit = pixelSize == 16 ? 2 : 1;
+    const int units = pixelSize == 16 ? kSide : kSide * cmpCount;
+    for (int y = 0; y < kSide; ++y) {
+        // A run of two units, then the rest as literals.
+        Bytes row = {0xFF};
+        for (int i = 0; i < unit; ++i)
+            row.push_back(Sample(0, y, i));
+        row.push_back(static_cast<std::uint8_t>(units - 3));
+        for (int i = 0; i < (units - 2) * unit; ++i)
+            row.push_back(Sample(i, y, 1));
+        b.push_back(static_cast<std::uint8_t>(row.size()));
+        b.insert(b.end(), row.begin(), row.end());
+    }
+    if (b.size() % 2)
+        b.push_back(0);
+    Be(b, 0x00FF, 2);
+    return b;
+}
+
+void WritePicts(const fs::path& dir) {
+    Save(dir / "indexed8.pict", PictIndexed(8));
+    Save(dir / "indexed4.pict", PictIndexed(4));
+    Save(dir / "indexed1.pict", PictIndexed(1));
+    Save(dir / "direct32.pict", PictDirect(32, 3));
+    Save(dir / "direct32alpha.pict", PictDirect(32, 4));
+    Save(dir / "direct16.pict", PictDirect(16, 3));
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -292,7 +572,9 @@ int main(int argc, char** argv) {
     };
     for (const Format& f :
          {Format{"bmp", &WriteBmps}, Format{"jpeg", &WriteJpegs}, Format{"png", &WritePngs},
-          Format{"tiff", &WriteTiffs}, Format{"gif", &WriteGifs}}) {
+          Format{"tiff", &WriteTiffs}, Format{"gif", &WriteGifs}, Format{"tga", &WriteTgas},
+          Format{"pgm", &WritePgms}, Format{"ppm", &WritePpms}, Format{"pcx", &WritePcxs},
+          Format{"psd", &WritePsds}, Format{"pict", &WritePicts}}) {
         fs::create_directories(out / f.name);
         f.write(out / f.name);
     }

@@ -100,7 +100,7 @@ void PLPCXDecoder::DecodePixels(PLBmp& bmp) {
 
     PLBmpLock lock(bmp, false, true);
     std::uint8_t* const* lines = bmp.GetLineArray();
-    std::vector<std::uint8_t> indices(lineBytes * 8, 0);
+    std::vector<std::uint8_t> indices(static_cast<std::size_t>(w), 0);
     for (std::int32_t y = 0; y < h; ++y) {
         const std::uint8_t* src = buffer.data() + static_cast<std::size_t>(y) * rowBytes;
         auto* out = lines[y];
@@ -112,25 +112,22 @@ void PLPCXDecoder::DecodePixels(PLBmp& bmp) {
             }
             continue;
         }
+        // Only the picture's own pixels are converted; lines may be longer.
         if (planes == 1) {
             const int perByte = 8 / bits;
             const int mask = (1 << bits) - 1;
-            for (std::size_t i = 0; i < lineBytes; ++i) {
-                for (int k = 0; k < perByte; ++k) {
-                    indices[i * perByte + k] =
-                        static_cast<std::uint8_t>((src[i] >> (8 - bits * (k + 1))) & mask);
-                }
+            for (std::int32_t x = 0; x < w; ++x) {
+                const int shift = 8 - bits * (x % perByte + 1);
+                indices[x] = static_cast<std::uint8_t>((src[x / perByte] >> shift) & mask);
             }
         } else if (bits == 1) {
-            std::fill(indices.begin(), indices.end(), 0);
-            for (int plane = 0; plane < planes; ++plane) {
-                const std::uint8_t* p = src + plane * lineBytes;
-                for (std::size_t i = 0; i < lineBytes; ++i) {
-                    for (int k = 0; k < 8; ++k) {
-                        if (p[i] & (0x80 >> k))
-                            indices[i * 8 + k] |= static_cast<std::uint8_t>(1 << plane);
-                    }
+            for (std::int32_t x = 0; x < w; ++x) {
+                std::uint8_t index = 0;
+                for (int plane = 0; plane < planes; ++plane) {
+                    if (src[plane * lineBytes + x / 8] & (0x80 >> (x % 8)))
+                        index |= static_cast<std::uint8_t>(1 << plane);
                 }
+                indices[x] = index;
             }
         } else {
             RaiseDecoderError(PL_ERRINTERNAL, "Can't handle more than 1 bit per pixel.");

@@ -265,6 +265,13 @@ void PLPictDecoder::SkipPixPat() {
         source->Skip(r > 250 ? source->ReadBE16() : source->ReadByte());
 }
 
+void PLPictDecoder::RequireRows(std::int32_t rows) const {
+    // Every row takes at least one byte: a file too short for that fails before a bitmap is
+    // made for it.
+    if (source->GetRemaining() < static_cast<std::size_t>(rows))
+        throw PLTextException(PL_ERREND_OF_FILE, "End of file reached while decoding.\n");
+}
+
 void PLPictDecoder::SetPixMapDescription() {
     const int size = pixMap.pixelSize;
     if (size != 1 && size != 2 && size != 4 && size != 8 && size != 16 && size != 32)
@@ -274,6 +281,7 @@ void PLPictDecoder::SetPixMapDescription() {
         RaiseDecoderError(PL_ERRFORMAT_UNKNOWN, "Unsupported component count in PICT.");
     const std::int32_t depth = size <= 8 ? 8 : 32;
     CheckPictureSize(pixMap.bounds.Width(), pixMap.bounds.Height(), depth);
+    RequireRows(pixMap.bounds.Height());
     SetBmpInfo(pixMap.bounds.Width(), pixMap.bounds.Height(), depth,
                PLPoint{static_cast<std::int32_t>(pixMap.hRes >> 16),
                        static_cast<std::int32_t>(pixMap.vRes >> 16)},
@@ -293,6 +301,7 @@ void PLPictDecoder::ReadBitmapOperation(std::uint16_t op) {
     bitmapBounds = ReadRect();
     source->Skip(16);  // source and destination rectangles
     CheckPictureSize(bitmapBounds.Width(), bitmapBounds.Height(), 8);
+    RequireRows(bitmapBounds.Height());
     SetBmpInfo(bitmapBounds.Width(), bitmapBounds.Height(), 8, PLPoint{}, false, false);
     imageKind = kBitmap;
 }

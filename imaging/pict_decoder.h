@@ -71,6 +71,7 @@ class PLPictDecoder : public PLPicDecoder {
     PixMap ReadPixMap();
     void ReadColourTable(Palette& table);
     void SetPixMapDescription();
+    void RequireRows(std::int32_t rows) const;
     void DecodeRows(PLBmp& bmp, std::size_t rowBytesValue, int pixelSize);
 
     PLPicDecoder* jpeg;

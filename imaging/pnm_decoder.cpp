@@ -94,6 +94,10 @@ void PLPnmDecoder::Open(PLDataSource* dataSourceToRead) {
     const auto w = static_cast<std::int32_t>(fields[0]);
     const auto h = static_cast<std::int32_t>(fields[1]);
     CheckPictureSize(w, h, depth);
+    // Every sample takes at least one byte, as a digit or as binary data.
+    const std::uint64_t sampleCount = std::uint64_t{fields[0]} * fields[1] * samples;
+    if (source->GetRemaining() < sampleCount * (kind == 1 && maxval > 255 ? 2 : 1) - (kind == 0))
+        throw PLTextException(PL_ERREND_OF_FILE, "End of file reached while decoding.\n");
     SetBmpInfo(w, h, depth, PLPoint{}, false, samples == 1);
 }
 

@@ -85,6 +85,17 @@ void PLPSDDecoder::Open(PLDataSource* dataSourceToRead) {
 
     layerSectionLength = source->ReadBE32();
     layerSectionStart = source->GetBytesRead();
+
+    // A file too short for its pixels fails before a bitmap is made for them: raw rows take
+    // their width, packed ones their length and at least two bytes for every 128 pixels.
+    const std::uint64_t used = depth == 8 ? 1 : std::min<std::uint64_t>(header.channels, 4);
+    const std::uint64_t rowLeast = header.columns;
+    const std::uint64_t packedLeast = std::uint64_t{header.channels} * header.rows * 2 +
+                                      used * header.rows * ((header.columns + 127) / 128 * 2);
+    const std::uint64_t least = std::uint64_t{layerSectionLength} + 2 +
+                                std::min(used * header.rows * rowLeast, packedLeast);
+    if (source->GetRemaining() < least)
+        throw PLTextException(PL_ERREND_OF_FILE, "End of file reached while decoding.\n");
 }
 
 void PLPSDDecoder::ReadResources() {

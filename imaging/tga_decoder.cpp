@@ -48,7 +48,19 @@ void PLTGADecoder::Open(PLDataSource* dataSourceToRead) {
         default:
             break;
     }
+    const bool known = (header.imageType >= 1 && header.imageType <= 3) ||
+                       (header.imageType >= 9 && header.imageType <= 11);
+    if (!known)
+        RaiseDecoderError(PL_ERRFORMAT_UNKNOWN, "Unknown TGA image type.");
     CheckPictureSize(header.width, header.height, depth);
+    // A file too short for its pixels fails before a bitmap is made for them: plain pixels
+    // take their full size, run-length ones at least two bytes for every 128.
+    const std::uint64_t pixels = std::uint64_t{header.width} * header.height;
+    const std::uint64_t valueBytes = header.pixelDepth <= 8 ? 1 : (header.pixelDepth + 7) / 8;
+    const std::uint64_t leastBytes =
+        header.imageType >= 9 ? (pixels + 127) / 128 * (1 + valueBytes) : pixels * valueBytes;
+    if (source->GetRemaining() < leastBytes)
+        throw PLTextException(PL_ERREND_OF_FILE, "End of file reached while decoding.\n");
     SetBmpInfo(header.width, header.height, depth, PLPoint{}, alpha, IsGrey(header.imageType));
 }
 
