@@ -16,30 +16,15 @@ namespace folv {
 namespace {
 
 namespace fx = folv::fixtures;
+using folv::testing::IsUntouched;
 using folv::testing::ScratchFolder;
-
-// 8 bits, 10 x 3: each stored row is 12 bytes. Pixel (x, y) holds x + 10 * y.
-fx::DibImage SmallPicture() {
-    fx::DibImage image;
-    image.width = 10;
-    image.height = 3;
-    image.bitsPerPixel = 8;
-    image.palette = fx::DrawingPalette(8);
-    for (std::uint32_t i = 0; i < 30; ++i)
-        image.pixels.push_back(i);
-    return image;
-}
+using folv::testing::SmallPicture;
 
 fx::DwgSpec DrawingSpec(const fx::DibImage& image) {
     fx::DwgSpec spec;
     spec.signature = "AC1015";
     spec.records = {fx::HeaderRecord(), fx::BmpRecord(image), fx::MetafileRecord()};
     return spec;
-}
-
-// A bitmap in the state a new one has, to tell whether a reader touched it.
-bool IsUntouched(const CWinBmpEx& bitmap) {
-    return bitmap.GetWidth() == 16 && bitmap.GetHeight() == 16 && bitmap.GetBitsPerPixel() == 8;
 }
 
 std::vector<std::uint8_t> Read(const std::u16string& path, bool* ok = nullptr,

@@ -10,7 +10,9 @@
 
 #include <unistd.h>
 
+#include "imaging/bitmap.h"
 #include "platform/text.h"
+#include "tools/fixtures/dib.h"
 #include "tools/fixtures/dwg.h"
 
 namespace folv::testing {
@@ -48,5 +50,22 @@ class ScratchFolder {
   private:
     std::filesystem::path root_;
 };
+
+// 8 bits, 10 x 3: each stored row is 12 bytes. Pixel (x, y) holds x + 10 * y.
+inline fixtures::DibImage SmallPicture() {
+    fixtures::DibImage image;
+    image.width = 10;
+    image.height = 3;
+    image.bitsPerPixel = 8;
+    image.palette = fixtures::DrawingPalette(8);
+    for (std::uint32_t i = 0; i < 30; ++i)
+        image.pixels.push_back(i);
+    return image;
+}
+
+// A bitmap in the state a new one has, to tell whether a reader touched it.
+inline bool IsUntouched(const CWinBmpEx& bitmap) {
+    return bitmap.GetWidth() == 16 && bitmap.GetHeight() == 16 && bitmap.GetBitsPerPixel() == 8;
+}
 
 }  // namespace folv::testing

@@ -15,27 +15,14 @@ namespace folv {
 namespace {
 
 namespace fx = folv::fixtures;
+using folv::testing::IsUntouched;
 using folv::testing::ScratchFolder;
-
-fx::DibImage EightBitPicture() {
-    fx::DibImage image;
-    image.width = 10;
-    image.height = 3;
-    image.bitsPerPixel = 8;
-    image.palette = fx::DrawingPalette(8);
-    for (std::uint32_t i = 0; i < 30; ++i)
-        image.pixels.push_back(i);
-    return image;
-}
-
-bool IsUntouched(const CWinBmpEx& bitmap) {
-    return bitmap.GetWidth() == 16 && bitmap.GetHeight() == 16 && bitmap.GetBitsPerPixel() == 8;
-}
+using folv::testing::SmallPicture;
 
 class LoadStoragePreviewTest : public ::testing::Test {
   protected:
     ScratchFolder folder;
-    std::vector<std::uint8_t> dib = fx::PackDib(EightBitPicture());
+    std::vector<std::uint8_t> dib = fx::PackDib(SmallPicture());
 
     std::u16string WriteCompound(const std::vector<fx::CompoundEntry>& entries,
                                  const char* name = "doc.ole") {
@@ -77,7 +64,7 @@ TEST_F(LoadStoragePreviewTest, RefusesFilesWithoutAPreviewStream) {
     const std::u16string paths[] = {
         WriteCompound({{"Contents", {1, 2, 3}, false}}, "nopreview.ole"),
         WriteCompound({{"Preview", {}, true}}, "storage.ole"),
-        other.Write("drawing.dwg", fx::DrawingWithPreview("AC1015", EightBitPicture())),
+        other.Write("drawing.dwg", fx::DrawingWithPreview("AC1015", SmallPicture())),
         other.Write("text.txt", "Preview"),
         other.Write("empty.ole", ""),
         other.WidePath("missing.ole"),
