@@ -221,6 +221,10 @@ TEST(SettingsReader, EdgeCases) {
         {"no line end at the end", "[Folvane=A]\nColour=7", {"A||||0||7"}},
         {"lone CR stays in the value", "[Folvane=A]\nColour=7\r\r\n", {"A||||0||7\r"}},
         {"NUL hides the rest of its line", "[Folvane=A]\nColour=7\0Layer=X\n"s, {"A||||0||7"}},
+        {"file of the original program, touched by a user's editor",
+         "\xEF\xBB\xBF[Folvane=Pl\xE4ne ]\r\nApplication=C:\\Program Files\\V\\v.exe\r\n"
+         "WorkingDir=C:\\Drawings\\ \r\nExtension=*.DWG\r\nStatus=1\r\nLayer=0\r\nColour=7",
+         {"Pl\xC3\xA4ne |C:\\Program Files\\V\\v.exe|C:\\Drawings\\ |*.DWG|1|0|7"}},
         {"status line also tested for other keys",
          "[Folvane=A]\nStatus=1 Colour=9\n",
          {"A||||1 Colour9||9"}},
