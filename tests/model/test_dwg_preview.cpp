@@ -353,6 +353,10 @@ TEST_F(LoadDwgPreviewTest, SurvivesLyingHeaders) {
         bool ok;
     };
     const Case cases[] = {
+        // What AutoCAD leaves in fields the reader does not consult.
+        {"colours used 256", fx::kDibColoursUsed, 256, false, true},
+        {"colours used 16", fx::kDibColoursUsed, 16, false, true},
+        {"image size 0", fx::kDibImageSize, 0, false, true},
         {"taller than the rows it has", fx::kDibHeight, 500, false, true},
         {"wider than its rows", fx::kDibWidth, 100, false, true},
         {"huge width", fx::kDibWidth, 0x7FFFFFFF, false, false},
