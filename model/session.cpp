@@ -66,10 +66,10 @@ bool ExplorerSession::LocateSettings() {
     if (setup_.build == BuildKind::Library) {
         std::u16string path;
         auto found = SearchStandardPath(setup_.applicationName + u".DLL");
+        // Only the folder of the path is used, so a name found in another case needs no
+        // ".DLL" put back on.
         if (found && found->size() < kMaxPath) {
             path = *found;
-            if (path.find(u".DLL") == std::u16string::npos)
-                path += u".DLL";
         } else if (acadParameter) {
             PathBuffer answer;
             host_->AcadParameter(u"GETPATH", answer);
