@@ -385,6 +385,35 @@ SettingsFileState ReadSettingsFile(std::u16string_view path, PageList& pages) {
     return SettingsFileState::Read;
 }
 
+// Writes over the old content; when that fails part way (a full disk), the old content is
+// put back, so the file is never left cut short.
+bool RewriteInPlace(const std::string& target, std::string_view bytes) {
+    Fd fd(::open(target.c_str(), O_RDWR | O_CLOEXEC | O_NOCTTY | O_NONBLOCK));
+    if (fd.get() < 0)
+        return false;
+    std::string old;
+    char chunk[65536];
+    for (;;) {
+        ssize_t n = ::read(fd.get(), chunk, sizeof chunk);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n < 0)
+            return false;
+        if (n == 0)
+            break;
+        old.append(chunk, static_cast<std::size_t>(n));
+    }
+    auto writeWhole = [&](std::string_view content) {
+        return ::lseek(fd.get(), 0, SEEK_SET) == 0 && WriteAll(fd.get(), content) &&
+               ::ftruncate(fd.get(), static_cast<off_t>(content.size())) == 0 &&
+               ::fsync(fd.get()) == 0;
+    };
+    if (writeWhole(bytes))
+        return fd.Close();
+    (void)writeWhole(old);
+    return false;
+}
+
 bool ReplaceSettingsFile(std::u16string_view path, std::string_view bytes) {
     std::string target = ToFsPath(ResolveExistingPath(path)).string();
     if (target.empty())
@@ -416,8 +445,13 @@ bool ReplaceSettingsFile(std::u16string_view path, std::string_view bytes) {
                        std::to_string(::getpid()) + "-" + std::to_string(counter++);
 
     Fd fd(::open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOCTTY, mode));
-    if (fd.get() < 0)
+    if (fd.get() < 0) {
+        // A writable file in a folder we may not add to (beside a library installed for all
+        // users) is still written, in place.
+        if (exists && (errno == EACCES || errno == EPERM))
+            return RewriteInPlace(target, bytes);
         return false;
+    }
     bool ok = true;
     if (exists) {
         // Keep the old file's owner and modes; either may fail for a plain user.

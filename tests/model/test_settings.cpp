@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <csignal>
@@ -400,6 +401,42 @@ TEST(SettingsFile, FullDiskDuringWritingKeepsTheOldFile) {
     ::setrlimit(RLIMIT_FSIZE, &saved);
     std::signal(SIGXFSZ, SIG_DFL);
     EXPECT_FALSE(ok);
+    EXPECT_EQ(ReadBytes(dir / "FOLVANE.INI"), old);
+    EXPECT_EQ(dir.Names(), std::vector<std::string>{"FOLVANE.INI"});
+}
+
+// Runs ReplaceSettingsFile in a child process as a user whom the modes stop (root is not
+// stopped by them), optionally with a file size limit that makes writing fail part way.
+bool ReplaceAsPlainUser(const fs::path& path, const std::string& bytes, rlim_t sizeLimit) {
+    pid_t child = ::fork();
+    if (child == 0) {
+        if (::getuid() == 0 && (::setgid(65534) != 0 || ::setuid(65534) != 0))
+            ::_exit(3);
+        std::signal(SIGXFSZ, SIG_IGN);
+        if (sizeLimit != RLIM_INFINITY) {
+            rlimit small{sizeLimit, sizeLimit};
+            ::setrlimit(RLIMIT_FSIZE, &small);
+        }
+        ::_exit(ReplaceSettingsFile(FromUtf8(path.string()), bytes) ? 0 : 1);
+    }
+    int status = 0;
+    ::waitpid(child, &status, 0);
+    return WIFEXITED(status) && WEXITSTATUS(status) == 0;
+}
+
+TEST(SettingsFile, WritableFileInAFolderClosedToNewFilesIsWrittenInPlace) {
+    TempDir dir;
+    const std::string old = "[Folvane=Old]\r\nStatus=1\r\n";
+    WriteBytes(dir / "FOLVANE.INI", old);
+    ::chmod((dir / "FOLVANE.INI").c_str(), 0666);
+    ::chmod(dir.path().c_str(), 0555);
+
+    EXPECT_TRUE(ReplaceAsPlainUser(dir / "FOLVANE.INI", "new", RLIM_INFINITY));
+    EXPECT_EQ(ReadBytes(dir / "FOLVANE.INI"), "new");
+
+    // Failing part way puts the old content back rather than leaving the file cut.
+    WriteBytes(dir / "FOLVANE.INI", old);
+    EXPECT_FALSE(ReplaceAsPlainUser(dir / "FOLVANE.INI", std::string(10000, 'n'), 100));
     EXPECT_EQ(ReadBytes(dir / "FOLVANE.INI"), old);
     EXPECT_EQ(dir.Names(), std::vector<std::string>{"FOLVANE.INI"});
 }
