@@ -393,12 +393,24 @@ void PLPictDecoder::DecodeRows(PLBmp& bmp, std::size_t r, int pixelSize) {
         needed = 2 * uw;
     else
         needed = std::size_t{pixMap.cmpCount} * uw;
+    // 32-bit rows are packed component planes, unless the pixel map says they are stored
+    // unpacked (pack type 1, and rows under 8 bytes: four bytes a pixel) or with the pad
+    // byte removed (pack type 2: red, green, blue).
+    const bool raw = unpackedRows || r < 8 || (pixelSize == 32 && pixMap.packType == 1);
+    const bool chunky3 = pixelSize == 32 && pixMap.packType == 2 && !raw;
+    const bool chunky4 = pixelSize == 32 && raw;
+    if (chunky3)
+        needed = 3 * uw;
+    if (chunky4)
+        needed = 4 * uw;
     std::vector<std::uint8_t> row(needed);
 
     std::uint8_t* const* lines = bmp.GetLineArray();
     for (std::int32_t y = 0; y < h; ++y) {
         std::fill(row.begin(), row.end(), 0);
-        if (unpackedRows || r < 8) {
+        if (chunky3) {
+            std::memcpy(row.data(), source->ReadBytes(needed), needed);
+        } else if (raw) {
             const std::uint8_t* data = source->ReadBytes(r);
             std::memcpy(row.data(), data, std::min(r, needed));
         } else {
@@ -435,6 +447,17 @@ void PLPictDecoder::DecodeRows(PLBmp& bmp, std::size_t r, int pixelSize) {
                 break;
             case 32: {
                 const bool alpha = pixMap.cmpCount == 4;
+                if (chunky3 || chunky4) {
+                    const std::size_t step = chunky3 ? 3 : 4;
+                    const std::size_t colour = chunky3 ? 0 : 1;
+                    for (std::size_t x = 0; x < uw; ++x) {
+                        const std::uint8_t* px = row.data() + step * x;
+                        const Pixel32 p{px[colour + 2], px[colour + 1], px[colour],
+                                        chunky4 && alpha ? px[0] : static_cast<std::uint8_t>(255)};
+                        std::memcpy(out + 4 * x, &p, 4);
+                    }
+                    break;
+                }
                 const std::uint8_t* planes = row.data();
                 const std::size_t first = alpha ? uw : 0;
                 for (std::size_t x = 0; x < uw; ++x) {

@@ -3,6 +3,7 @@
 #include <emf2svg.h>
 #include <libwmf/api.h>
 #include <libwmf/gd.h>
+#include <libwmf/gd/gd.h>
 
 #include <algorithm>
 #include <cstdlib>
@@ -76,6 +77,29 @@ void CheckEnhancedRecords(const std::vector<std::uint8_t>& d) {
     FailToLoad();
 }
 
+// libwmf hands the picture it drew to the caller and does not export gd's destroy function;
+// this frees what gd allocates for a true-colour picture.
+void DestroyGdImage(void* image) {
+    auto* im = static_cast<gdImage*>(image);
+    if (!im)
+        return;
+    if (im->pixels) {
+        for (int y = 0; y < im->sy; ++y)
+            std::free(im->pixels[y]);
+        std::free(im->pixels);
+    }
+    if (im->_tpixels) {
+        std::free(im->_tpixels);
+    } else if (im->tpixels) {
+        for (int y = 0; y < im->sy; ++y)
+            std::free(im->tpixels[y]);
+    }
+    std::free(im->tpixels);
+    std::free(im->polyInts);
+    std::free(im->style);
+    std::free(im);
+}
+
 struct FreeDeleter {
     void operator()(char* p) const { std::free(p); }
 };
@@ -102,6 +126,11 @@ PLWEMFDecoder::~PLWEMFDecoder() {
 
 void PLWEMFDecoder::ReleaseLibrary() {
     if (wmf) {
+        wmf_gd_t* device = WMF_GD_GetData(wmf);
+        if (device && device->type == wmf_gd_image) {
+            DestroyGdImage(device->gd_image);
+            device->gd_image = nullptr;
+        }
         wmf_mem_close(wmf);
         wmf_api_destroy(wmf);
         wmf = nullptr;

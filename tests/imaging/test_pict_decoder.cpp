@@ -263,6 +263,19 @@ TEST(PictDecoder, DirectPixels) {
     EXPECT_TRUE(bmp.HasAlpha());
     EXPECT_EQ(bmp.GetPixel(1, 0), (Pixel32{31, 21, 11, 101}));
 
+    // Unpacked rows: four bytes a pixel (pack type 1), or three without the pad (pack type 2).
+    Pict chunky;
+    chunky.Op(0x9A).Raw({0, 0, 0, 0}).PixMap(2, 1, 8, 32, 3, 1).Rects(2, 1);
+    chunky.Raw({0, 10, 20, 30, 0, 11, 21, 31});
+    DecodeBytes(chunky.End(), bmp);
+    EXPECT_EQ(bmp.GetPixel(1, 0), (Pixel32{31, 21, 11, 255}));
+    Pict noPad;
+    noPad.Op(0x9A).Raw({0, 0, 0, 0}).PixMap(2, 1, 8, 32, 3, 2).Rects(2, 1);
+    noPad.Raw({10, 20, 30, 11, 21, 31});
+    DecodeBytes(noPad.End(), bmp);
+    EXPECT_EQ(bmp.GetPixel(0, 0), (Pixel32{30, 20, 10, 255}));
+    EXPECT_EQ(bmp.GetPixel(1, 0), (Pixel32{31, 21, 11, 255}));
+
     // 16 bits: 0x7C00 is pure red; a run repeats the two-byte unit.
     Pict s;
     s.Op(0x9A).Raw({0, 0, 0, 0}).PixMap(4, 1, 8, 16, 3, 3).Rects(4, 1);

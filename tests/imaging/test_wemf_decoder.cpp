@@ -42,8 +42,10 @@ struct Box {
     std::int16_t left, top, right, bottom;
 };
 
-// A metafile that fills the rectangle `red` (logical units) with red, in a window of `window`.
-Bytes Wmf(const Box* placeable, std::uint16_t unitsPerInch, Box window, Box red) {
+// A metafile that fills the rectangle `red` (logical units) with red, in a window of `window`;
+// `extra` records are drawn after it.
+Bytes Wmf(const Box* placeable, std::uint16_t unitsPerInch, Box window, Box red,
+          const Bytes& extra = {}) {
     Bytes body;
     Record(body, 0x020B, {window.top, window.left});  // SetWindowOrg
     Record(body, 0x020C,
@@ -56,6 +58,7 @@ Bytes Wmf(const Box* placeable, std::uint16_t unitsPerInch, Box window, Box red)
     Put16(body, 0);
     Record(body, 0x012D, {0});                                         // SelectObject
     Record(body, 0x041B, {red.bottom, red.right, red.top, red.left});  // Rectangle
+    body.insert(body.end(), extra.begin(), extra.end());
     Record(body, 0x0000, {});
     Bytes b;
     if (placeable) {
@@ -164,6 +167,16 @@ TEST_F(WemfDecoder, PlaceableMetafilesAreSizedByTheirBox) {
     EXPECT_EQ(bmp.GetWidth(), 96);
     EXPECT_TRUE(IsRed(10, 24));
     EXPECT_TRUE(IsWhite(60, 24));
+}
+
+TEST_F(WemfDecoder, PolygonsAndTextAreDrawn) {
+    Bytes extra;
+    Record(extra, 0x0324, {3, 800, 0, 1400, 0, 1100, 700});  // Polygon: a red triangle
+    Record(extra, 0x0521, {2, 'H' | 'i' << 8, 600, 800});    // TextOut "Hi"
+    const Box box{0, 0, 1440, 720};
+    ASSERT_EQ(Decode("shapes.wmf", Wmf(&box, 1440, box, {0, 0, 100, 100}, extra)), 0);
+    EXPECT_TRUE(IsRed(73, 5));
+    EXPECT_TRUE(IsWhite(55, 40));
 }
 
 TEST_F(WemfDecoder, PlainMetafilesTakeTheirDrawingsExtent) {
