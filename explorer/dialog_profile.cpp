@@ -10,7 +10,6 @@ DialogProfile DialogProfile::Library(std::u16string applicationName) {
     profile.build = BuildKind::Library;
     profile.templateId = 137;
     profile.menu = MenuVariant::library;
-    profile.dwgBuild = DwgBuild::library;
     profile.hasOpen = true;
     profile.hasRecover = true;
     profile.asksBeforeExit = true;
@@ -32,7 +31,6 @@ DialogProfile DialogProfile::Plugin(const HostFunctionTable& functions,
     profile.build = BuildKind::Plugin;
     profile.templateId = 102;
     profile.menu = MenuVariant::plugin;
-    profile.dwgBuild = DwgBuild::plugin;
     profile.hasOpen = false;
     profile.hasRecover = false;
     profile.asksBeforeExit = false;

@@ -18,7 +18,6 @@ struct DialogProfile {
     BuildKind build = BuildKind::Library;
     int templateId = 137;
     MenuVariant menu = MenuVariant::library;
-    DwgBuild dwgBuild = DwgBuild::library;
     bool hasOpen = true;
     bool hasRecover = true;
     // Outside a host, Cancel asks "Are you sure you want to exit?" first.

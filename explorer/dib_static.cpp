@@ -49,7 +49,7 @@ CellReaders& DefaultCellReaders() {
     class Forwarding final : public CellReaders {
       public:
         bool DwgPreview(std::u16string_view path, CWinBmpEx& bitmap) override {
-            return LoadDwgPreview(path, bitmap, DwgBuild::library);
+            return LoadDwgPreview(path, bitmap, BuildKind::Library);
         }
         bool StoragePreview(std::u16string_view path, CWinBmpEx& bitmap) override {
             return LoadStoragePreview(path, bitmap);

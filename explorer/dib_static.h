@@ -26,7 +26,7 @@ class CellReaders {
 // The readers of the build: the decoder is the one all cells share.
 class StandardCellReaders final : public CellReaders {
   public:
-    StandardCellReaders(PLAnyPicDecoder& decoder, DwgBuild build)
+    StandardCellReaders(PLAnyPicDecoder& decoder, BuildKind build)
         : decoder_(decoder), build_(build) {}
     bool DwgPreview(std::u16string_view path, CWinBmpEx& bitmap) override;
     bool StoragePreview(std::u16string_view path, CWinBmpEx& bitmap) override;
@@ -34,7 +34,7 @@ class StandardCellReaders final : public CellReaders {
 
   private:
     PLAnyPicDecoder& decoder_;
-    DwgBuild build_;
+    BuildKind build_;
 };
 
 // The one decoder the cells share. The application object of the library registers its own;

@@ -148,8 +148,7 @@ CThumbDlg::CThumbDlg(folv::DialogProfile profile, std::u16string hostModuleName,
     session_ = profile_.makeSession(hostModuleName, prompts_);
     session_->hostModuleName = std::move(hostModuleName);
     session_->messageCaption = std::u16string(String(116));
-    readers_ =
-        std::make_unique<folv::StandardCellReaders>(folv::SharedDecoder(), profile_.dwgBuild);
+    readers_ = std::make_unique<folv::StandardCellReaders>(folv::SharedDecoder(), profile_.build);
     SetupTemplate();
     ConnectControls();
 }

@@ -315,9 +315,9 @@ bool LoadStoragePreviewUnguarded(std::u16string_view path, CWinBmpEx& bitmap) {
 
 }  // namespace
 
-std::span<const DwgVersion> DwgVersionTable(DwgBuild build) {
+std::span<const DwgVersion> DwgVersionTable(BuildKind build) {
     const std::span<const DwgVersion> all(kVersionRows);
-    return build == DwgBuild::plugin ? all : all.subspan(1);
+    return build == BuildKind::Plugin ? all : all.subspan(1);
 }
 
 std::int32_t CDwgPreview::GetVersion(std::u16string_view path) const {
@@ -415,7 +415,7 @@ void CDwgPreview::InvertBlackAndWhite(std::span<std::uint8_t> picture, std::uint
     }
 }
 
-bool LoadDwgPreview(std::u16string_view path, CWinBmpEx& bitmap, DwgBuild build) {
+bool LoadDwgPreview(std::u16string_view path, CWinBmpEx& bitmap, BuildKind build) {
     std::vector<std::uint8_t> record;
     if (!CDwgPreview(build).ReadPreviewBitmap(path, record))
         return false;

@@ -5,6 +5,8 @@
 #include <string_view>
 #include <vector>
 
+#include "model/build_kind.h"
+
 class CWinBmpEx;
 
 namespace folv {
@@ -17,11 +19,8 @@ struct DwgVersion {
     const char* name;
 };
 
-// The two builds run the same reader; only the plug-in build knows the newest release.
-enum class DwgBuild { library, plugin };
-
 // The build's version table, newest first, ending with the zero row.
-std::span<const DwgVersion> DwgVersionTable(DwgBuild build);
+std::span<const DwgVersion> DwgVersionTable(BuildKind build);
 
 // Drawings from this version number on carry an embedded preview.
 inline constexpr std::int32_t kFirstVersionWithPreview = 22;
@@ -36,7 +35,7 @@ inline constexpr std::uint64_t kMaxPreviewRecordBytes = kMaxPreviewPixelBytes + 
 
 class CDwgPreview {
   public:
-    explicit CDwgPreview(DwgBuild build = DwgBuild::library) : build_(build) {}
+    explicit CDwgPreview(BuildKind build = BuildKind::Library) : build_(build) {}
     virtual ~CDwgPreview() = default;
 
     // The number of the table row whose code occurs in the first six bytes of the file;
@@ -54,13 +53,13 @@ class CDwgPreview {
     static void InvertBlackAndWhite(std::span<std::uint8_t> picture, std::uint32_t colour);
 
   private:
-    DwgBuild build_;
+    BuildKind build_;
 };
 
 // The drawing's embedded preview, black and white exchanged, into `bitmap`. False, with the
 // bitmap untouched, when the file has no readable preview. Create's exception passes.
 bool LoadDwgPreview(std::u16string_view path, CWinBmpEx& bitmap,
-                    DwgBuild build = DwgBuild::library);
+                    BuildKind build = BuildKind::Library);
 
 // The "Preview" stream of a compound file into `bitmap`. An empty stream counts as success
 // and leaves the bitmap as it was.

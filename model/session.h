@@ -4,16 +4,12 @@
 #include <string>
 #include <vector>
 
+#include "model/build_kind.h"
 #include "model/host_bridge.h"
 #include "model/pages.h"
 #include "platform/prompts.h"
 
 namespace folv {
-
-enum class BuildKind {
-    Library,  // FOLVANE.DLL: the host is looked up by name and may be absent
-    Plugin,   // folx2011.arx: the host is the plug-in itself
-};
 
 struct SessionSetup {
     BuildKind build = BuildKind::Library;

@@ -28,7 +28,7 @@ fx::DwgSpec DrawingSpec(const fx::DibImage& image) {
 }
 
 std::vector<std::uint8_t> Read(const std::u16string& path, bool* ok = nullptr,
-                               DwgBuild build = DwgBuild::library) {
+                               BuildKind build = BuildKind::Library) {
     std::vector<std::uint8_t> buffer = {0xEE};
     const bool result = CDwgPreview(build).ReadPreviewBitmap(path, buffer);
     if (ok != nullptr)
@@ -82,9 +82,9 @@ TEST_F(ReadPreviewBitmap, RefusesDrawingsWithoutAPreviewOfTheirBuild) {
         spec.signature = c.signature;
         const auto path = folder.Write("v.dwg", fx::BuildDwg(spec));
         bool ok = false;
-        Read(path, &ok, DwgBuild::library);
+        Read(path, &ok, BuildKind::Library);
         EXPECT_EQ(ok, c.library) << c.label;
-        Read(path, &ok, DwgBuild::plugin);
+        Read(path, &ok, BuildKind::Plugin);
         EXPECT_EQ(ok, c.plugin) << c.label;
     }
 }
@@ -417,9 +417,9 @@ TEST_F(LoadDwgPreviewTest, LeavesTheBitmapAloneWhenThereIsNoPreview) {
     fx::DwgSpec spec = DrawingSpec(SmallPicture());
     spec.signature = "AC1024";
     const auto path = other.Write("new.dwg", fx::BuildDwg(spec));
-    EXPECT_FALSE(LoadDwgPreview(path, bitmap, DwgBuild::library));
+    EXPECT_FALSE(LoadDwgPreview(path, bitmap, BuildKind::Library));
     EXPECT_TRUE(IsUntouched(bitmap));
-    EXPECT_TRUE(LoadDwgPreview(path, bitmap, DwgBuild::plugin));
+    EXPECT_TRUE(LoadDwgPreview(path, bitmap, BuildKind::Plugin));
     EXPECT_EQ(bitmap.GetWidth(), 10);
 }
 

@@ -12,10 +12,10 @@ namespace {
 using folv::testing::ScratchFolder;
 
 TEST(DwgVersionTable, RunsFromTheNewestDownToOneAndEndsWithTheZeroRow) {
-    for (DwgBuild build : {DwgBuild::library, DwgBuild::plugin}) {
+    for (BuildKind build : {BuildKind::Library, BuildKind::Plugin}) {
         const auto table = DwgVersionTable(build);
         ASSERT_GE(table.size(), 2u);
-        EXPECT_EQ(table.front().number, build == DwgBuild::plugin ? 27 : 26);
+        EXPECT_EQ(table.front().number, build == BuildKind::Plugin ? 27 : 26);
         for (std::size_t i = 0; i + 1 < table.size(); ++i) {
             EXPECT_EQ(table[i].number, table.front().number - static_cast<std::int32_t>(i));
             const std::size_t length = std::string(table[i].code).size();
@@ -27,8 +27,8 @@ TEST(DwgVersionTable, RunsFromTheNewestDownToOneAndEndsWithTheZeroRow) {
         EXPECT_EQ(table.back().code, nullptr);
         EXPECT_EQ(table.back().name, nullptr);
     }
-    EXPECT_STREQ(DwgVersionTable(DwgBuild::plugin).front().code, "AC1024");
-    EXPECT_STREQ(DwgVersionTable(DwgBuild::library).front().code, "AC1021");
+    EXPECT_STREQ(DwgVersionTable(BuildKind::Plugin).front().code, "AC1024");
+    EXPECT_STREQ(DwgVersionTable(BuildKind::Library).front().code, "AC1021");
 }
 
 struct SignatureCase {
@@ -63,14 +63,14 @@ TEST(GetVersion, ReadsTheSignatureOfTheFirstSixBytes) {
     ScratchFolder folder;
     for (const SignatureCase& c : cases) {
         const std::u16string path = folder.Write("case.dwg", c.bytes);
-        EXPECT_EQ(CDwgPreview(DwgBuild::library).GetVersion(path), c.library) << c.label;
-        EXPECT_EQ(CDwgPreview(DwgBuild::plugin).GetVersion(path), c.plugin) << c.label;
+        EXPECT_EQ(CDwgPreview(BuildKind::Library).GetVersion(path), c.library) << c.label;
+        EXPECT_EQ(CDwgPreview(BuildKind::Plugin).GetVersion(path), c.plugin) << c.label;
     }
 }
 
 TEST(GetVersion, FindsEveryRowOfTheTableByItsCode) {
     ScratchFolder folder;
-    for (DwgBuild build : {DwgBuild::library, DwgBuild::plugin}) {
+    for (BuildKind build : {BuildKind::Library, BuildKind::Plugin}) {
         for (const DwgVersion& row : DwgVersionTable(build)) {
             if (row.number == 0)
                 break;

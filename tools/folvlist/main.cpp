@@ -31,7 +31,7 @@ int Usage(const char* problem) {
 
 int main(int argc, char** argv) {
     folv::SortMode mode = folv::SortMode::byName;
-    folv::DwgBuild build = folv::DwgBuild::library;
+    folv::BuildKind build = folv::BuildKind::Library;
     bool find = false;
     std::string findText;
     std::string pattern;
@@ -53,7 +53,7 @@ int main(int argc, char** argv) {
                 return Usage("--sort needs name, size or date");
             }
         } else if (arg == "--plugin") {
-            build = folv::DwgBuild::plugin;
+            build = folv::BuildKind::Plugin;
         } else if (arg == "--find") {
             if (++i >= argc)
                 return Usage("--find needs a text");

@@ -78,7 +78,7 @@ void LoadPicture(const Options& options, CWinBmpEx& bitmap) {
     const bool plainFile = std::filesystem::is_regular_file(options.input, error);
     if (plainFile) {
         const std::u16string path = folv::FromUtf8(options.input);
-        const auto build = options.plugin ? folv::DwgBuild::plugin : folv::DwgBuild::library;
+        const auto build = options.plugin ? folv::BuildKind::Plugin : folv::BuildKind::Library;
         if (folv::LoadDwgPreview(path, bitmap, build) || folv::LoadStoragePreview(path, bitmap))
             return;
     }
