@@ -558,6 +558,74 @@ void WritePicts(const fs::path& dir) {
     Save(dir / "direct16.pict", PictDirect(16, 3));
 }
 
+Bytes WmfRecord(std::uint16_t function, const std::vector<std::uint16_t>& params) {
+    Bytes b;
+    Le(b, static_cast<std::uint32_t>(3 + params.size()), 4);
+    Le(b, function, 2);
+    for (std::uint16_t p : params)
+        Le(b, p, 2);
+    return b;
+}
+
+Bytes Wmf(bool placeable) {
+    Bytes body;
+    for (const Bytes& r :
+         {WmfRecord(0x020B, {0, 0}), WmfRecord(0x020C, {720, 1440}),
+          WmfRecord(0x02FC, {0, 0x00FF, 0, 0}), WmfRecord(0x012D, {0}),
+          WmfRecord(0x041B, {720, 720, 0, 0}), WmfRecord(0x0324, {3, 800, 0, 1400, 0, 1100, 700}),
+          WmfRecord(0x0418, {700, 1400, 100, 900}), WmfRecord(0x0521, {2, 0x6948, 600, 800}),
+          WmfRecord(0, {})})
+        body.insert(body.end(), r.begin(), r.end());
+    Bytes b;
+    if (placeable) {
+        Le(b, 0x9AC6CDD7, 4);
+        for (std::uint32_t v : {0u, 0u, 0u, 1440u, 720u, 1440u, 0u, 0u})
+            Le(b, v, 2);
+        std::uint16_t checksum = 0;
+        for (std::size_t i = 0; i < 20; i += 2)
+            checksum ^= static_cast<std::uint16_t>(b[i] | b[i + 1] << 8);
+        Le(b, checksum, 2);
+    }
+    for (std::uint32_t v : {1u, 9u, 0x300u})
+        Le(b, v, 2);
+    Le(b, static_cast<std::uint32_t>(9 + body.size() / 2), 4);
+    Le(b, 1, 2);
+    Le(b, 8, 4);
+    Le(b, 0, 2);
+    b.insert(b.end(), body.begin(), body.end());
+    return b;
+}
+
+void WriteWmfs(const fs::path& dir) {
+    Save(dir / "placeable.wmf", Wmf(true));
+    Save(dir / "plain.wmf", Wmf(false));
+}
+
+Bytes Emf() {
+    Bytes records;
+    for (const std::vector<std::uint32_t>& r :
+         {std::vector<std::uint32_t>{39, 24, 1, 0, 0x000000FF, 0},
+          std::vector<std::uint32_t>{37, 12, 1}, std::vector<std::uint32_t>{43, 24, 0, 0, 48, 40},
+          std::vector<std::uint32_t>{42, 24, 50, 0, 90, 40},
+          std::vector<std::uint32_t>{14, 20, 0, 16, 20}})
+        for (std::uint32_t w : r)
+            Le(records, w, 4);
+    Bytes b;
+    for (std::uint32_t v : {1u, 88u, 0u, 0u, 96u, 48u, 0u, 0u, 2540u, 1270u, 0x464D4520u, 0x10000u})
+        Le(b, v, 4);
+    Le(b, static_cast<std::uint32_t>(88 + records.size()), 4);
+    Le(b, 6, 4);
+    Le(b, 2, 4);
+    for (std::uint32_t v : {0u, 0u, 0u, 1920u, 1080u, 508u, 286u})
+        Le(b, v, 4);
+    b.insert(b.end(), records.begin(), records.end());
+    return b;
+}
+
+void WriteEmfs(const fs::path& dir) {
+    Save(dir / "shapes.emf", Emf());
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -574,7 +642,8 @@ int main(int argc, char** argv) {
          {Format{"bmp", &WriteBmps}, Format{"jpeg", &WriteJpegs}, Format{"png", &WritePngs},
           Format{"tiff", &WriteTiffs}, Format{"gif", &WriteGifs}, Format{"tga", &WriteTgas},
           Format{"pgm", &WritePgms}, Format{"ppm", &WritePpms}, Format{"pcx", &WritePcxs},
-          Format{"psd", &WritePsds}, Format{"pict", &WritePicts}}) {
+          Format{"psd", &WritePsds}, Format{"pict", &WritePicts}, Format{"wmf", &WriteWmfs},
+          Format{"emf", &WriteEmfs}}) {
         fs::create_directories(out / f.name);
         f.write(out / f.name);
     }

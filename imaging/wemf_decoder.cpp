@@ -40,8 +40,9 @@ std::int32_t SLE32(const std::uint8_t* p) {
 }
 
 // The records of a Windows metafile (after any placeable header) must chain inside the data;
-// the renderer is only handed metafiles whose structure holds.
-void CheckWindowsRecords(const std::vector<std::uint8_t>& d, std::size_t at) {
+// the renderer is only handed metafiles whose structure holds. The header's largest record
+// size, which libwmf allocates by, is set to the largest record there is.
+void CheckWindowsRecords(std::vector<std::uint8_t>& d, std::size_t at) {
     if (d.size() - at < 18)
         FailToLoad();
     const std::uint16_t type = LE16(&d[at]);
@@ -49,18 +50,24 @@ void CheckWindowsRecords(const std::vector<std::uint8_t>& d, std::size_t at) {
     const std::uint16_t version = LE16(&d[at + 4]);
     if ((type != 1 && type != 2) || headerWords != 9 || (version != 0x100 && version != 0x300))
         FailToLoad();
+    const std::size_t header = at;
     at += 18;
-    while (d.size() - at >= 6) {
-        const std::uint64_t recordBytes = std::uint64_t{LE32(&d[at])} * 2;
+    std::uint32_t largest = 0;
+    bool ended = false;
+    while (!ended && d.size() - at >= 6) {
+        const std::uint32_t words = LE32(&d[at]);
+        const std::uint64_t recordBytes = std::uint64_t{words} * 2;
         const std::uint16_t function = LE16(&d[at + 4]);
         if (recordBytes < 6 || recordBytes > d.size() - at)
             FailToLoad();
-        if (function == 0)
-            return;
+        largest = std::max(largest, words);
+        ended = function == 0;
         at += static_cast<std::size_t>(recordBytes);
     }
-    if (at != d.size())
+    if (!ended && at != d.size())
         FailToLoad();
+    for (int i = 0; i < 4; ++i)
+        d[header + 12 + i] = static_cast<std::uint8_t>(largest >> (8 * i));
 }
 
 void CheckEnhancedRecords(const std::vector<std::uint8_t>& d) {
