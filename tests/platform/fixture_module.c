@@ -1,2 +1,4 @@
 /* A loadable object for the module lookup tests. */
-__attribute__((visibility("default"))) int FixtureAnswer(void) { return 42; }
+__attribute__((visibility("default"))) int FixtureAnswer(void) {
+    return 42;
+}
