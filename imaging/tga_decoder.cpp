@@ -56,7 +56,7 @@ void PLTGADecoder::Open(PLDataSource* dataSourceToRead) {
     // A file too short for its pixels fails before a bitmap is made for them: plain pixels
     // take their full size, run-length ones at least two bytes for every 128.
     const std::uint64_t pixels = std::uint64_t{header.width} * header.height;
-    const std::uint64_t valueBytes = header.pixelDepth <= 8 ? 1 : (header.pixelDepth + 7) / 8;
+    const std::uint64_t valueBytes = depth == 8 ? 1 : (header.pixelDepth + 7) / 8;
     const std::uint64_t leastBytes =
         header.imageType >= 9 ? (pixels + 127) / 128 * (1 + valueBytes) : pixels * valueBytes;
     if (source->GetRemaining() < leastBytes)
