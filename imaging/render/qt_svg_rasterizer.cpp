@@ -13,6 +13,32 @@
 
 namespace {
 
+// `svg` with its text elements left out.
+QByteArray WithoutText(const QByteArray& svg) {
+    QByteArray out;
+    out.reserve(svg.size());
+    qsizetype at = 0;
+    for (;;) {
+        const qsizetype start = svg.indexOf("<text", at);
+        if (start < 0)
+            break;
+        out.append(svg.mid(at, start - at));
+        const qsizetype tagEnd = svg.indexOf('>', start);
+        if (tagEnd < 0)
+            return out;
+        if (svg.at(tagEnd - 1) == '/') {
+            at = tagEnd + 1;
+            continue;
+        }
+        const qsizetype close = svg.indexOf("</text>", tagEnd);
+        if (close < 0)
+            return out;
+        at = close + 7;
+    }
+    out.append(svg.mid(at));
+    return out;
+}
+
 class QtSvgRasterizer : public PLSvgRasterizer {
   public:
     QtSvgRasterizer() { previous = PLSetSvgRasterizer(this); }
@@ -25,11 +51,13 @@ class QtSvgRasterizer : public PLSvgRasterizer {
 
     bool Rasterize(std::string_view svg, std::int32_t width, std::int32_t height,
                    std::uint8_t* const* rows) override {
-        // Text needs Qt's font database, which only exists with a GUI application.
+        // Text needs Qt's font database, which only exists with a GUI application; without one
+        // (a command-line tool) the picture is drawn without its text.
         const bool haveFonts = qobject_cast<QGuiApplication*>(QCoreApplication::instance());
-        if (!haveFonts && svg.find("<text") != std::string_view::npos)
-            return false;
-        QSvgRenderer renderer(QByteArray(svg.data(), static_cast<qsizetype>(svg.size())));
+        QByteArray document(svg.data(), static_cast<qsizetype>(svg.size()));
+        if (!haveFonts)
+            document = WithoutText(document);
+        QSvgRenderer renderer(document);
         if (!renderer.isValid())
             return false;
         // Memory order of ARGB32 on a little-endian machine: blue, green, red, alpha.

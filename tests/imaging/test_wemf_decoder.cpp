@@ -2,6 +2,7 @@
 
 #include <QtGui/QGuiApplication>
 
+#include <algorithm>
 #include <cstdint>
 #include <cstdlib>
 #include <string>
@@ -260,6 +261,58 @@ TEST_F(WemfDecoder, DamagedMetafilesFailCleanly) {
         const int code = Decode("cut.emf", Bytes(emf.begin(), emf.begin() + cut));
         EXPECT_EQ(code, 6) << "EMF cut at " << cut;
     }
+}
+
+TEST_F(WemfDecoder, EnhancedMetafileWrittenByFig2dev) {
+    if (!folv::testing::HaveProgram("fig2dev"))
+        GTEST_SKIP() << "fig2dev is not installed; this test needs it to write its fixture";
+    // Two filled boxes (1200 units an inch): red 1 x 0.5 inches, blue 1 x 1 inch beside it,
+    // and a line of text under the red one.
+    const std::string fig =
+        "#FIG 3.2\nLandscape\nCenter\nInches\nLetter\n100.00\nSingle\n-2\n1200 2\n"
+        "2 2 0 1 0 4 50 -1 20 0.000 0 0 -1 0 0 5\n 0 0 1200 0 1200 600 0 600 0 0\n"
+        "2 2 0 1 0 1 50 -1 20 0.000 0 0 -1 0 0 5\n 1200 0 2400 0 2400 1200 1200 1200 1200 0\n"
+        "4 0 0 50 -1 0 24 0.0000 4 255 600 150 1100 Hi\\001\n";
+    WriteFileBytes(dir / "boxes.fig", Bytes(fig.begin(), fig.end()));
+    ASSERT_TRUE(folv::testing::RunTool("fig2dev -L emf " + folv::testing::Quote(dir / "boxes.fig") +
+                                       " " + folv::testing::Quote(dir / "boxes.emf")));
+    const Bytes emf = folv::testing::ReadFileBytes(dir / "boxes.emf");
+    ASSERT_GE(emf.size(), 88u);
+    ASSERT_EQ(Decode("boxes.emf", emf), 0);
+
+    // The size follows from the frame and the reference device the header names.
+    auto at = [&emf](std::size_t offset) {
+        return static_cast<std::int32_t>(emf[offset] | emf[offset + 1] << 8 |
+                                         emf[offset + 2] << 16 |
+                                         static_cast<std::uint32_t>(emf[offset + 3]) << 24);
+    };
+    const std::int64_t frameWidth = std::int64_t{at(32)} - at(24);
+    const std::int64_t frameHeight = std::int64_t{at(36)} - at(28);
+    const std::int64_t w = frameWidth * at(72) / (std::int64_t{at(80)} * 100);
+    const std::int64_t h = frameHeight * at(76) / (std::int64_t{at(84)} * 100);
+    const std::int64_t longer = std::max(w, h);
+    const std::int64_t scale = std::max<std::int64_t>(longer, PLWEMFDecoder::kMaxSide);
+    EXPECT_EQ(bmp.GetWidth(), w * PLWEMFDecoder::kMaxSide / scale);
+    EXPECT_EQ(bmp.GetHeight(), h * PLWEMFDecoder::kMaxSide / scale);
+
+    // A point given in hundredths of a millimetre from the drawing's origin.
+    auto pixel = [&](double x, double y) {
+        return bmp.GetPixel(static_cast<int>((x - at(24)) / frameWidth * bmp.GetWidth()),
+                            static_cast<int>((y - at(28)) / frameHeight * bmp.GetHeight()));
+    };
+    const Pixel32 red = pixel(1270, 635);
+    const Pixel32 blue = pixel(3810, 1270);
+    EXPECT_GT(red.red, 200);
+    EXPECT_LT(red.blue, 60);
+    EXPECT_GT(blue.blue, 200);
+    EXPECT_LT(blue.red, 60);
+    EXPECT_EQ(pixel(2200, 1800), (Pixel32{255, 255, 255, 255})) << "beside the text: white";
+    int dark = 0;
+    for (double y = 1500; y < 2330; y += 10) {
+        for (double x = 320; x < 1160; x += 10)
+            dark += pixel(x, y).green < 100;
+    }
+    EXPECT_GT(dark, 50) << "no text drawn";
 }
 
 // Enhanced metafiles with text need Qt's font database, so the tests run in a GUI application.

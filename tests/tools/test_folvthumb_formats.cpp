@@ -132,11 +132,14 @@ TEST(FolvthumbMetafiles, DrawsWindowsAndEnhancedMetafiles) {
     EXPECT_EQ(info, "96 48 32 1 0 0 0\n");
     EXPECT_EQ(OutputPixel(dir, 48, 24), (Pixel32{0, 0, 255, 255}));
 
-    // An EMF whose frame is a quarter inch square, a red square in its top left.
+    // An EMF whose frame is a quarter inch square, a red square in its top left and a line of
+    // text, which a program without a GUI application draws without the text.
     Bytes records;
     for (const std::vector<std::uint32_t>& r :
          {std::vector<std::uint32_t>{39, 24, 1, 0, 0x000000FF, 0},
           std::vector<std::uint32_t>{37, 12, 1}, std::vector<std::uint32_t>{43, 24, 0, 0, 12, 12},
+          std::vector<std::uint32_t>{84, 80, 0,  0, 0, 0, 1, 0, 0, 14,
+                                     14, 2,  76, 0, 0, 0, 0, 0, 0, 'H' | 'i' << 16},
           std::vector<std::uint32_t>{14, 20, 0, 16, 20}}) {
         for (std::uint32_t w : r)
             Put32(records, w);
@@ -145,7 +148,7 @@ TEST(FolvthumbMetafiles, DrawsWindowsAndEnhancedMetafiles) {
     for (std::uint32_t v : {1u, 88u, 0u, 0u, 24u, 24u, 0u, 0u, 635u, 635u, 0x464D4520u, 0x10000u})
         Put32(emf, v);
     Put32(emf, static_cast<std::uint32_t>(88 + records.size()));
-    Put32(emf, 5);
+    Put32(emf, 6);
     Put32(emf, 2);
     for (std::uint32_t v : {0u, 0u, 0u, 1920u, 1080u, 508u, 286u})
         Put32(emf, v);
