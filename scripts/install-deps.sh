@@ -10,7 +10,7 @@ packages=(
   libjpeg62-turbo-dev libpng-dev libtiff-dev libgif-dev zlib1g-dev
   libgsf-1-dev libglib2.0-dev libwmf-dev libemf2svg-dev
   libgtest-dev libgmock-dev libbenchmark-dev
-  xvfb xauth x11-utils imagemagick netpbm libtiff-tools
+  xvfb xauth x11-utils imagemagick netpbm libtiff-tools fig2dev
 )
 
 missing=()
