@@ -142,6 +142,7 @@ struct Written {
     const char* pipeline;  // {magick} stands for ImageMagick; the source is on standard input
     int depth;
     int tolerance = 0;  // ImageMagick rounds 16-bit table colours, we take their high byte
+    int alpha = -1;     // every pixel's alpha, which ImageMagick does not read back
 };
 
 class PictWrittenByTools : public ::testing::TestWithParam<Written> {};
@@ -168,13 +169,23 @@ TEST_P(PictWrittenByTools, DecodesAsImageMagickReadsIt) {
     EXPECT_EQ(decoder.GetFileType(), PLFileType::Pict);
     EXPECT_EQ(bmp.GetBitsPerPixel(), w.depth);
     EXPECT_TRUE(MatchesReference(bmp, ReadNetpbm(reference), w.tolerance));
+    if (w.alpha >= 0) {
+        EXPECT_TRUE(bmp.HasAlpha());
+        EXPECT_NEAR(ColourAt(bmp, 0, 0).alpha, w.alpha, 1);
+        EXPECT_NEAR(ColourAt(bmp, 36, 22).alpha, w.alpha, 1);
+    }
 }
 
 INSTANTIATE_TEST_SUITE_P(
     Files, PictWrittenByTools,
     ::testing::Values(Written{"NetpbmIndexed", "pnmquant 256 | ppmtopict", 8},
                       Written{"ImageMagickDirect", "{magick} ppm:- pict:-", 32},
-                      Written{"ImageMagickIndexed", "{magick} ppm:- -type Palette pict:-", 8, 1}),
+                      Written{"ImageMagickIndexed", "{magick} ppm:- -type Palette pict:-", 8, 1},
+                      Written{"ImageMagickMonochrome", "{magick} ppm:- -monochrome pict:-", 8, 1},
+                      Written{"ImageMagickAlpha",
+                              "{magick} ppm:- -alpha set -channel A -evaluate set 50% +channel "
+                              "pict:-",
+                              32, 0, 128}),
     [](const auto& param) { return std::string(param.param.name); });
 
 TEST(PictDecoder, PackBitsRectAfterHeaderClipAndComment) {
