@@ -141,6 +141,8 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(Written{"Rgb", "", 32, false}, Written{"RgbRaw", "-compress none", 32, false},
                       Written{"RgbAlpha", "", 32, true, true},
                       Written{"RgbAlphaRaw", "-compress none", 32, true, true},
+                      Written{"Layered", "\\( -size 37x23 gradient:red-blue \\) -depth 8", 32,
+                              false},
                       Written{"Grey", "-type Grayscale", 8, false},
                       Written{"GreyRaw", "-type Grayscale -compress none", 8, false},
                       Written{"Indexed", "-type Palette", 8, false, true},
