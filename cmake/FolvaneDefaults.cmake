@@ -2,7 +2,7 @@
 add_library(folv_defaults INTERFACE)
 target_compile_options(folv_defaults INTERFACE
   -Wall -Wextra -Wpedantic -Wshadow -Wnon-virtual-dtor -Wcast-align
-  -Woverloaded-virtual -Wnull-dereference -Wformat=2 -Wimplicit-fallthrough
+  -Woverloaded-virtual -Wformat=2 -Wimplicit-fallthrough
   -Werror)
 target_include_directories(folv_defaults INTERFACE
   "$<BUILD_INTERFACE:${PROJECT_SOURCE_DIR}>")

@@ -34,7 +34,7 @@ struct PcxSpec {
 };
 
 Bytes Pcx(const PcxSpec& s, const Bytes& data) {
-    Bytes b(128, 0);
+    Bytes b(128 + data.size(), 0);
     b[0] = 0x0A;
     b[1] = 5;
     b[2] = s.encoding;
@@ -50,7 +50,7 @@ Bytes Pcx(const PcxSpec& s, const Bytes& data) {
     const std::uint16_t bpl = s.bytesPerLine ? s.bytesPerLine : (s.width * s.bits + 7) / 8;
     b[66] = static_cast<std::uint8_t>(bpl);
     b[67] = static_cast<std::uint8_t>(bpl >> 8);
-    b.insert(b.end(), data.begin(), data.end());
+    std::copy(data.begin(), data.end(), b.begin() + 128);
     return b;
 }
 
