@@ -12,6 +12,7 @@
 #include "tests/imaging/tool_paths.h"
 
 using folv::testing::DecodeBytes;
+using folv::testing::DecodeError;
 using folv::testing::ExpectCutsFailCleanly;
 using folv::testing::MatchesReference;
 using folv::testing::Quote;
@@ -52,16 +53,6 @@ Bytes Pcx(const PcxSpec& s, const Bytes& data) {
     b[67] = static_cast<std::uint8_t>(bpl >> 8);
     std::copy(data.begin(), data.end(), b.begin() + 128);
     return b;
-}
-
-int DecodeError(const Bytes& bytes) {
-    CWinBmpEx bmp;
-    try {
-        DecodeBytes(bytes, bmp);
-    } catch (const PLTextException& e) {
-        return e.GetCode();
-    }
-    return 0;
 }
 
 // Files written by netpbm and ImageMagick, compared with netpbm's reading of them

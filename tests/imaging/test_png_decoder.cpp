@@ -14,37 +14,16 @@
 using folv::testing::ColourAt;
 using folv::testing::DecodeBytes;
 using folv::testing::MatchesReference;
-using folv::testing::Quote;
-using folv::testing::ReadFileBytes;
-using folv::testing::ReadNetpbm;
-using folv::testing::RefImage;
-using folv::testing::RunTool;
 using folv::testing::TempDir;
 
 namespace {
 
 using Bytes = std::vector<std::uint8_t>;
 
-struct Written {
-    Bytes bytes;
-    RefImage reference;
-};
+using Written = folv::testing::WrittenPicture;
 
-// `command` writes %o from the source picture %i (ImageMagick's rose, 37 x 23, with an alpha
-// ramp when `withAlpha`); the reference is ImageMagick's reading of the result.
-Written Write(const TempDir& dir, std::string command, bool withAlpha = false) {
-    const auto source = dir / (withAlpha ? "source.png" : "source.ppm");
-    const auto file = dir / "picture.png";
-    const auto reference = dir / "reference.pam";
-    const std::string alpha = withAlpha ? " -alpha set -channel A -fx 'i/w' +channel" : "";
-    EXPECT_TRUE(RunTool("convert rose: -resize 37x23!" + alpha + " " + Quote(source)));
-    for (auto at = command.find("%i"); at != std::string::npos; at = command.find("%i"))
-        command.replace(at, 2, Quote(source));
-    for (auto at = command.find("%o"); at != std::string::npos; at = command.find("%o"))
-        command.replace(at, 2, Quote(file));
-    EXPECT_TRUE(RunTool(command)) << command;
-    EXPECT_TRUE(RunTool("convert " + Quote(file) + " -depth 8 " + Quote(reference)));
-    return {ReadFileBytes(file), ReadNetpbm(reference)};
+Written Write(const TempDir& dir, const std::string& command, bool withAlpha = false) {
+    return folv::testing::WriteWithTools(dir, command, "picture.png", withAlpha);
 }
 
 struct ToolCase {

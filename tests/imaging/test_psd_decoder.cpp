@@ -14,6 +14,7 @@
 
 using folv::testing::ColourAt;
 using folv::testing::DecodeBytes;
+using folv::testing::DecodeError;
 using folv::testing::ExpectCutsFailCleanly;
 using folv::testing::MatchesReference;
 using folv::testing::Quote;
@@ -81,16 +82,6 @@ Bytes Resource(std::uint16_t id, const std::string& name, const Bytes& data) {
     if (data.size() % 2)
         b.push_back(0);
     return b;
-}
-
-int DecodeError(const Bytes& bytes) {
-    CWinBmpEx bmp;
-    try {
-        DecodeBytes(bytes, bmp);
-    } catch (const PLTextException& e) {
-        return e.GetCode();
-    }
-    return 0;
 }
 
 // Files written by ImageMagick, compared with its reading of their merged picture, or with the

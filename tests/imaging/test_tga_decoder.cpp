@@ -13,11 +13,11 @@
 
 using folv::testing::ColourAt;
 using folv::testing::DecodeBytes;
+using folv::testing::DecodeError;
 using folv::testing::ExpectCutsFailCleanly;
 using folv::testing::HaveProgram;
 using folv::testing::MatchesReference;
 using folv::testing::Quote;
-using folv::testing::ReadFileBytes;
 using folv::testing::ReadNetpbm;
 using folv::testing::RunTool;
 using folv::testing::TempDir;
@@ -61,16 +61,6 @@ Bytes Tga(const TgaSpec& s, const Bytes& rest) {
     b.insert(b.end(), s.idLength, 'x');
     b.insert(b.end(), rest.begin(), rest.end());
     return b;
-}
-
-int DecodeError(const Bytes& bytes) {
-    CWinBmpEx bmp;
-    try {
-        DecodeBytes(bytes, bmp);
-    } catch (const PLTextException& e) {
-        return e.GetCode();
-    }
-    return 0;
 }
 
 // Files written by ImageMagick and netpbm, each compared with netpbm's reading of it

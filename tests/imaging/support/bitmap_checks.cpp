@@ -94,6 +94,16 @@ void DecodeBytes(const std::vector<std::uint8_t>& bytes, PLBmp& bmp) {
     decoder.DecodeMemory(bytes.data(), bytes.size(), bmp, 0);
 }
 
+int DecodeError(const std::vector<std::uint8_t>& bytes) {
+    CWinBmpEx bmp;
+    try {
+        DecodeBytes(bytes, bmp);
+    } catch (const PLTextException& e) {
+        return e.GetCode();
+    }
+    return 0;
+}
+
 void ExpectCutsFailCleanly(const std::vector<std::uint8_t>& bytes, std::size_t stride) {
     PLAnyPicDecoder decoder;
     for (std::size_t length = 0; length < bytes.size(); length += stride) {

@@ -29,6 +29,9 @@ double MeanDifference(const PLBmp& bmp, const RefImage& reference);
 // Decodes `bytes` through the front end into `bmp` (throws what the decoder throws).
 void DecodeBytes(const std::vector<std::uint8_t>& bytes, PLBmp& bmp);
 
+// The code of the PLTextException that decoding `bytes` throws, or 0 when it decodes.
+int DecodeError(const std::vector<std::uint8_t>& bytes);
+
 // Decodes every `stride`-th prefix of `bytes`, each from a buffer of exactly its length, and
 // fails the test when one ends in anything but a picture or PLTextException.
 void ExpectCutsFailCleanly(const std::vector<std::uint8_t>& bytes, std::size_t stride = 1);

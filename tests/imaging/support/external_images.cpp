@@ -1,5 +1,7 @@
 #include "tests/imaging/support/external_images.h"
 
+#include <gtest/gtest.h>
+
 #include <unistd.h>
 #include <cctype>
 #include <cstdlib>
@@ -158,6 +160,23 @@ TempDir::TempDir() {
 TempDir::~TempDir() {
     std::error_code error;
     std::filesystem::remove_all(path_, error);
+}
+
+WrittenPicture WriteWithTools(const TempDir& dir, std::string command, std::string_view fileName,
+                              bool withAlpha, const std::string& referenceOptions) {
+    const auto source = dir / (withAlpha ? "source.png" : "source.ppm");
+    const auto file = dir / fileName;
+    const auto reference = dir / "reference.pam";
+    const std::string alpha = withAlpha ? " -alpha set -channel A -fx 'i/w' +channel" : "";
+    EXPECT_TRUE(RunTool("convert rose: -resize 37x23!" + alpha + " " + Quote(source)));
+    for (auto at = command.find("%i"); at != std::string::npos; at = command.find("%i"))
+        command.replace(at, 2, Quote(source));
+    for (auto at = command.find("%o"); at != std::string::npos; at = command.find("%o"))
+        command.replace(at, 2, Quote(file));
+    EXPECT_TRUE(RunTool(command)) << command;
+    EXPECT_TRUE(RunTool("convert " + Quote(file) + " " + referenceOptions + " -depth 8 " +
+                        Quote(reference)));
+    return {ReadFileBytes(file), ReadNetpbm(reference)};
 }
 
 }  // namespace folv::testing

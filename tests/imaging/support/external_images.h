@@ -56,6 +56,17 @@ class TempDir {
     std::filesystem::path path_;
 };
 
+struct WrittenPicture {
+    std::vector<std::uint8_t> bytes;
+    RefImage reference;
+};
+
+// `command` writes %o (`fileName` in `dir`) from %i, ImageMagick's rose at 37 x 23 (with an
+// alpha ramp when `withAlpha`); the reference is ImageMagick's reading of the result, given
+// `referenceOptions`.
+WrittenPicture WriteWithTools(const TempDir& dir, std::string command, std::string_view fileName,
+                              bool withAlpha = false, const std::string& referenceOptions = "");
+
 }  // namespace folv::testing
 
 // Skips the running test when a program it needs to write its fixture is not installed.
