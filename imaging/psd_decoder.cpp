@@ -104,7 +104,8 @@ void PLPSDDecoder::ReadResources() {
     // Every block must lie inside the section: reading past it fails like reading past the end.
     const PLBytes section = source->ReadChecked(length);
     std::size_t at = 0;
-    while (length - at >= 12) {
+    // A last block with an odd size may lack its padding byte: `at` can pass `length` by one.
+    while (at < length && length - at >= 12) {
         if (std::memcmp(section.Sub(at, 4).data(), "8BIM", 4) != 0) {
             RaiseDecoderError(PL_ERRFORMAT_UNKNOWN,
                               "PSD decoder: Wrong signature in resource data block.");

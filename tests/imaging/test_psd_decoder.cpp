@@ -188,6 +188,13 @@ TEST(PsdDecoder, ResourcesAreWalkedAndResolutionTaken) {
     DecodeBytes(Psd({.data = {1, 2, 3}}), bmp);
     EXPECT_EQ(bmp.GetResolution(), (PLPoint{0, 0}));
 
+    // Some writers leave out the padding byte of the last block.
+    Bytes unpadded = Resource(1005, "", resolution);
+    const Bytes odd = Resource(1000, "", {1, 2, 3, 4, 5});
+    unpadded.insert(unpadded.end(), odd.begin(), odd.end() - 1);
+    DecodeBytes(Psd({.resources = unpadded, .data = {1, 2, 3}}), bmp);
+    EXPECT_EQ(bmp.GetResolution(), (PLPoint{72, 96}));
+
     Bytes wrong = Resource(1000, "", {1});
     wrong[0] = 'X';
     PLPSDDecoder decoder;
