@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <span>
 #include <vector>
 
 PLPCXDecoder::PLPCXDecoder() = default;
@@ -88,6 +89,11 @@ void PLPCXDecoder::DecodePixels(PLBmp& bmp) {
                            header.palette[3 * i], 255};
     }
     if (bits == 8 && planes == 1) {
+        // The table is the file's last 769 bytes, its marker 0x0C first; some writers leave
+        // bytes between the pixel data and the marker.
+        const std::span<const std::uint8_t> rest = source->PeekBytes(source->GetRemaining());
+        if (rest.size() > 769 && rest[rest.size() - 769] == 0x0C)
+            source->Skip(rest.size() - 769);
         source->Skip(1);
         const PLBytes colours = source->ReadChecked(768);
         for (std::size_t i = 0; i < 256; ++i)

@@ -122,6 +122,19 @@ TEST(PcxDecoder, RunsAndLiterals) {
     EXPECT_EQ(bmp.GetPixel(4, 0), (Pixel32{11, 0, 0, 255}));
 }
 
+TEST(PcxDecoder, The256ColourTableIsTakenFromTheEndOfTheFile) {
+    // 2 x 1: the pixel data, two bytes a writer left over, the marker and the table.
+    Bytes data = {5, 6, 0xC1, 0x0C, 0x0C};
+    Bytes palette(768, 0);
+    palette[5 * 3] = 50;
+    palette[6 * 3 + 1] = 60;
+    data.insert(data.end(), palette.begin(), palette.end());
+    CWinBmpEx bmp;
+    DecodeBytes(Pcx({.width = 2}, data), bmp);
+    EXPECT_EQ(bmp.GetPixel(0, 0), (Pixel32{0, 0, 50, 255}));
+    EXPECT_EQ(bmp.GetPixel(1, 0), (Pixel32{0, 60, 0, 255}));
+}
+
 TEST(PcxDecoder, PlanesOfOneBitIndexTheHeaderPalette) {
     // 8 x 1, 4 planes: pixel x has index x (plane i holds bit i).
     Bytes palette16(48);
