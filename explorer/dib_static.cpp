@@ -1,8 +1,6 @@
 #include "explorer/dib_static.h"
 
 #include <QPainter>
-#include <QStyle>
-#include <QStyleOptionFocusRect>
 #include <filesystem>
 #include <system_error>
 
@@ -125,8 +123,9 @@ void CDIBStatic::paintEvent(QPaintEvent* event) {
     if (hasPicture_ && !fitted_) {
         try {
             FitToCell(inner);
-        } catch (const PLTextException&) {
-            // A picture too large to fit is shown as no picture rather than ending the run.
+        } catch (const std::exception&) {
+            // A picture too large to fit (the library's error or the allocator's) is shown as
+            // no picture: nothing may leave a paint event.
             hasPicture_ = false;
         }
     }
@@ -138,16 +137,15 @@ void CDIBStatic::paintEvent(QPaintEvent* event) {
     painter.setClipRect(inner);
     folv::DrawBitmap(painter, bitmap_, QPoint(x, y));
     if (hasFocus()) {
-        QStyleOptionFocusRect option;
-        option.initFrom(this);
-        option.rect = inner.adjusted(2, 2, -2, -2);
-        option.backgroundColor = QColor(0, 0, 0);
+        // Dots that invert what lies under them, so the mark shows on a white drawing as well
+        // as on the black ground.
         painter.setClipping(false);
+        painter.setCompositionMode(QPainter::RasterOp_SourceXorDestination);
         QPen pen(QColor(255, 255, 255));
         pen.setStyle(Qt::DotLine);
         painter.setPen(pen);
         painter.setBrush(Qt::NoBrush);
-        painter.drawRect(option.rect.adjusted(0, 0, -1, -1));
+        painter.drawRect(inner.adjusted(2, 2, -3, -3));
     }
 }
 

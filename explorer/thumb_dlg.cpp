@@ -93,6 +93,18 @@ std::u16string DateText(std::int64_t modified) {
     return folv::FromUtf8(text);
 }
 
+// The "&File" item of a sort mode.
+int SortItem(folv::SortMode mode) {
+    switch (mode) {
+        case folv::SortMode::bySize:
+            return 1056;
+        case folv::SortMode::byDate:
+            return 1057;
+        default:
+            return 1037;
+    }
+}
+
 bool IsCellId(int id) {
     return id >= kFirstCell && id <= kLastCell;
 }
@@ -438,6 +450,16 @@ bool CThumbDlg::OnInitDialog() {
         const int row = std::max(0, SelectedPage());
         pageList_->scrollToItem(pageList_->topLevelItem(row));
     }
+    // The window opens with the focus on the first control that takes it (the search box),
+    // wherever the listing put it.
+    for (QObject* child : client_->children()) {
+        auto* widget = qobject_cast<QWidget*>(child);
+        if (widget != nullptr && (widget->focusPolicy() & Qt::TabFocus) != 0 &&
+            widget->isEnabled() && widget->isVisibleTo(client_)) {
+            widget->setFocus();
+            break;
+        }
+    }
     return !endedDuringInit_;
 }
 
@@ -477,6 +499,17 @@ bool CThumbDlg::FocusIsOn(int id) const {
 }
 
 bool CThumbDlg::OnCommand(int id) {
+    // A failing command is reported and the dialog goes on, as the window procedure of the
+    // original platform did; nothing may unwind through Qt's event loop.
+    try {
+        return DispatchCommand(id);
+    } catch (const std::exception& error) {
+        ReportException(error);
+        return false;
+    }
+}
+
+bool CThumbDlg::DispatchCommand(int id) {
     switch (id) {
         case kIdOk:
             if (FocusIsOn(kSearch) || FocusIsOn(kPageListId))
@@ -695,17 +728,12 @@ void CThumbDlg::UpdateCommandStates(bool enable) {
         EnableControl(kXRef, false);
         EnableControl(kInsert, false);
     }
-    const int checked = sortMode_ == folv::SortMode::bySize   ? 1056
-                        : sortMode_ == folv::SortMode::byDate ? 1057
-                                                              : 1037;
-    if (QAction* item = MenuItem(checked))
+    if (QAction* item = MenuItem(SortItem(sortMode_)))
         item->setChecked(true);
 }
 
 void CThumbDlg::SetSortChecks() {
-    const int chosen = sortMode_ == folv::SortMode::bySize   ? 1056
-                       : sortMode_ == folv::SortMode::byDate ? 1057
-                                                             : 1037;
+    const int chosen = SortItem(sortMode_);
     for (int id : {1037, 1056, 1057}) {
         if (QAction* item = MenuItem(id))
             item->setChecked(id == chosen);
@@ -850,26 +878,25 @@ void CThumbDlg::ClearGrid() {
     SetText(kFileDate, QString());
 }
 
-// Cells 0..11 from record `from` on. Returns whether a record was missing. The backward
-// fill selects record 0 when it arrives at the first screen.
-bool CThumbDlg::FillScreen(std::int64_t from, bool backward, bool reportErrors,
-                           bool disableNextOnGap) {
+// Cells 0..11 from record `from` on. Returns whether a record was missing. Going forward a
+// missing record hides its cell and disables ">>"; going back (a full screen is expected) it
+// disables "<<", cell 0 selects record 0 on the first screen, and load errors are reported.
+bool CThumbDlg::FillScreen(std::int64_t from, bool backward) {
     bool missing = false;
     for (int k = 0; k < 12; ++k) {
         const std::int64_t j = from + k;
         const folv::FileData* record = files_.FileAt(j);
         CDIBStatic* cell = Cell(k);
         if (record == nullptr) {
+            missing = true;
             if (backward) {
                 EnableControl(kPrevious, false);
-            } else {
-                if (cell)
-                    cell->hide();
-                SetLabel(k, u"");
-                if (disableNextOnGap)
-                    EnableControl(kNext, false);
+                continue;
             }
-            missing = true;
+            if (cell)
+                cell->hide();
+            SetLabel(k, u"");
+            EnableControl(kNext, false);
             continue;
         }
         const std::u16string path(record->path.View());
@@ -888,7 +915,7 @@ bool CThumbDlg::FillScreen(std::int64_t from, bool backward, bool reportErrors,
                 cell->show();
             }
         } catch (const std::exception& error) {
-            if (reportErrors)
+            if (backward)
                 ReportException(error);
         }
         SetLabel(k, folv::LowerAZ(record->name.View()));
@@ -900,14 +927,7 @@ void CThumbDlg::NextScreen() {
     if (files_.empty() || files_.FileAt(firstIndex_ + 12) == nullptr)
         return;
     firstIndex_ += 12;
-    EnableControl(kPrevious, true);
-    {
-        folv::WaitCursor wait;
-        FillScreen(firstIndex_, false, false, true);
-    }
-    if (QWidget* focus = GetDlgItem(ControlText(kLastLabel).isEmpty() ? kPrevious : kNext)) {
-        focus->setFocus();
-    }
+    ShowScreenAfter(firstIndex_ - 12);
 }
 
 void CThumbDlg::ShowScreenAfter(std::int64_t base) {
@@ -916,7 +936,7 @@ void CThumbDlg::ShowScreenAfter(std::int64_t base) {
     EnableControl(kPrevious, true);
     {
         folv::WaitCursor wait;
-        FillScreen(base + 12, false, false, true);
+        FillScreen(base + 12, false);
     }
     if (QWidget* focus = GetDlgItem(ControlText(kLastLabel).isEmpty() ? kPrevious : kNext)) {
         focus->setFocus();
@@ -927,24 +947,15 @@ void CThumbDlg::PreviousScreen() {
     if (files_.empty() || firstIndex_ == 0 || files_.FileAt(firstIndex_) == nullptr)
         return;
     firstIndex_ -= 12;
-    EnableControl(kNext, true);
-    const bool missing = FillScreen(firstIndex_, true, true, false);
-    if (firstIndex_ == 0) {
-        EnableControl(kPrevious, false);
-        if (QWidget* next = GetDlgItem(kNext))
-            next->setFocus();
-    } else if (QWidget* previous = GetDlgItem(kPrevious)) {
-        previous->setFocus();
-    }
-    if (missing)
+    if (ShowScreenBefore(firstIndex_ + 12))
         firstIndex_ += 12;
 }
 
-void CThumbDlg::ShowScreenBefore(std::int64_t base) {
+bool CThumbDlg::ShowScreenBefore(std::int64_t base) {
     if (files_.empty() || base == 0 || files_.FileAt(base) == nullptr)
-        return;
+        return false;
     EnableControl(kNext, true);
-    FillScreen(base - 12, true, true, false);
+    const bool missing = FillScreen(base - 12, true);
     if (base == 12) {
         EnableControl(kPrevious, false);
         if (QWidget* next = GetDlgItem(kNext))
@@ -952,6 +963,7 @@ void CThumbDlg::ShowScreenBefore(std::int64_t base) {
     } else if (QWidget* previous = GetDlgItem(kPrevious)) {
         previous->setFocus();
     }
+    return missing;
 }
 
 void CThumbDlg::SelectCell(int n) {
@@ -1039,7 +1051,11 @@ void CThumbDlg::OnPageSelectionChanged() {
     selectedFocusedRow_ = row;
     if (updatingPageList_ || row < 0)
         return;
-    SwitchToPage(row);
+    try {
+        SwitchToPage(row);
+    } catch (const std::exception& error) {
+        ReportException(error);
+    }
     pageList_->setFocus();
 }
 
@@ -1132,7 +1148,12 @@ bool CThumbDlg::eventFilter(QObject* watched, QEvent* event) {
         lastMouseEvent_ = event;
         lastMouseTime_ = mouse->timestamp();
         lastMouseType_ = static_cast<int>(type);
-        return PreTranslateMouse(watched, mouse);
+        try {
+            return PreTranslateMouse(watched, mouse);
+        } catch (const std::exception& error) {
+            ReportException(error);
+            return true;
+        }
     }
     if (type == QEvent::ChildAdded && watched != this) {
         // Editors and pop-ups made later (the page list's label editor) are children too.
@@ -1154,7 +1175,10 @@ bool CThumbDlg::PreTranslateMouse(QObject* watched, QMouseEvent* event) {
     const bool inClient = client_->rect().contains(p);
 
     if (event->type() == QEvent::MouseButtonPress && event->button() == Qt::RightButton) {
-        QWidget* w = inClient ? ChildAt(p) : nullptr;
+        // The menu bar is no child window: a right press there is none of the grid's business.
+        if (!inClient)
+            return false;
+        QWidget* w = ChildAt(p);
         const int id = IdOf(w);
         if (search_)
             search_->clear();
@@ -1164,7 +1188,7 @@ bool CThumbDlg::PreTranslateMouse(QObject* watched, QMouseEvent* event) {
             w->setFocus();
         if (id == kOpenWith)
             return true;
-        if (inClient && (w == large_ || InGridArea(p))) {
+        if (w == large_ || InGridArea(p)) {
             ShowCellMenu(global);
             return true;
         }

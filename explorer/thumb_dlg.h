@@ -64,7 +64,8 @@ class CThumbDlg : public QDialog {
     void NextScreen();
     void PreviousScreen();
     void ShowScreenAfter(std::int64_t base);
-    void ShowScreenBefore(std::int64_t base);
+    // True when a record of that screen was missing.
+    bool ShowScreenBefore(std::int64_t base);
     void SelectCell(int n);
     void ShowFileDetails(std::u16string_view path);
     int ListFolder(std::u16string_view pattern);
@@ -140,6 +141,7 @@ class CThumbDlg : public QDialog {
     void SetupTemplate();
     void ConnectControls();
     void InstallFilters(QWidget* root);
+    bool DispatchCommand(int id);
     bool PreTranslateMouse(QObject* watched, QMouseEvent* event);
     QWidget* ChildAt(QPoint clientPoint) const;
     int IdOf(const QWidget* widget) const;
@@ -151,8 +153,7 @@ class CThumbDlg : public QDialog {
     void EnableItem(int id, bool enable);
     void SetLabel(int k, std::u16string_view text);
     void FillDetails(std::u16string_view path, bool select);
-    bool FillScreen(std::int64_t from, bool selectOnFirstScreen, bool reportErrors,
-                    bool disableNextOnGap);
+    bool FillScreen(std::int64_t from, bool backward);
     void ReportException(const std::exception& error);
     void ShowInformation(std::u16string_view text, std::u16string_view caption);
     void SetSortChecks();

@@ -3,8 +3,9 @@
 #include <QAction>
 #include <QMenu>
 #include <QMenuBar>
-#include <QString>
 #include <array>
+
+#include "explorer/qt_text.h"
 
 namespace folv {
 namespace {
@@ -68,10 +69,6 @@ constexpr std::array kPluginMenu = {
     MenuDef{u"&Page", kPage},
     MenuDef{u"&Help", kHelp},
 };
-
-QString ToQ(std::u16string_view text) {
-    return QString::fromUtf16(text.data(), static_cast<qsizetype>(text.size()));
-}
 
 bool IsSortItem(int id) {
     return id == 1037 || id == 1056 || id == 1057;

@@ -107,6 +107,50 @@ TEST_F(ControlsTest, CellPaintsShadowWithoutPictureAndFitsOnce) {
     std::filesystem::remove(file);
 }
 
+// The focus mark inverts what lies under it, so it shows on a white drawing too, and only on
+// the focused cell.
+TEST_F(ControlsTest, FocusMarkShowsOnAWhitePicture) {
+    class WhiteReaders final : public folv::CellReaders {
+      public:
+        bool DwgPreview(std::u16string_view, CWinBmpEx& bitmap) override {
+            bitmap.Create(83, 61, 32, false, false);
+            for (int y = 0; y < 61; ++y) {
+                for (int x = 0; x < 83; ++x)
+                    bitmap.SetPixel(x, y, Pixel32::FromRGBA(255, 255, 255));
+            }
+            return true;
+        }
+        bool StoragePreview(std::u16string_view, CWinBmpEx&) override { return false; }
+        void DecodeFile(const std::string&, CWinBmpEx&) override {}
+    } readers;
+    const auto file = std::filesystem::temp_directory_path() / "folv-controls-white.txt";
+    std::ofstream(file) << "x";
+    QWidget window;
+    CDIBStatic focused(&window);
+    CDIBStatic other(&window);
+    other.move(100, 0);
+    for (CDIBStatic* cell : {&focused, &other}) {
+        cell->SetReaders(&readers);
+        cell->resize(87, 65);
+        ASSERT_TRUE(cell->LoadPicture(folv::FromUtf8(file.string())));
+    }
+    window.show();
+    QApplication::setActiveWindow(&window);
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&window));
+    focused.setFocus();
+    ASSERT_TRUE(focused.hasFocus());
+    auto darkDots = [](CDIBStatic& cell) {
+        const QImage shot = cell.grab().toImage();
+        int dark = 0;
+        for (int x = 10; x < 70; ++x)
+            dark += qGray(shot.pixel(x, 4)) < 128 ? 1 : 0;
+        return dark;
+    };
+    EXPECT_GT(darkDots(focused), 10);
+    EXPECT_EQ(darkDots(other), 0);
+    std::filesystem::remove(file);
+}
+
 TEST_F(ControlsTest, TitleTipOnlyForNamesThatDoNotFit) {
     CListCtrlEx list;
     list.resize(84, 200);

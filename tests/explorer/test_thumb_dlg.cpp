@@ -7,9 +7,11 @@
 #include <QAction>
 #include <QLineEdit>
 #include <QMenu>
+#include <QMenuBar>
 #include <QPushButton>
 #include <QTest>
 #include <QUrl>
+#include <stdexcept>
 
 #include "explorer/dialog_profile.h"
 #include "explorer/dib_static.h"
@@ -76,6 +78,9 @@ TEST_F(ThumbDlgTest, FiveFilesFillFiveCellsAndDisableBothPagingButtons) {
     EXPECT_EQ(Text(*d, 1025), u"a01.txt");
     EXPECT_FALSE(Enabled(*d, 1019));
     EXPECT_FALSE(Enabled(*d, 1020));
+    // The window opens with the focus on its first control; a later listing puts it on cell 0.
+    EXPECT_EQ(Focus(), d->GetDlgItem(1017));
+    d->OnCommand(1037);
     EXPECT_EQ(Focus(), d->Cell(0));
     EXPECT_EQ(Text(*d, 1015), u"A01.TXT");
     EXPECT_EQ(Text(*d, 1018), u"10 bytes");
@@ -387,6 +392,28 @@ TEST_F(ThumbDlgTest, RightClickSelectsTheCellAndOpensItsMenu) {
     // The large preview opens it too.
     QTest::mouseClick(d->GetDlgItem(1013), Qt::RightButton);
     EXPECT_EQ(menus, 3);
+}
+
+// A command that fails inside a mouse handler is reported and the dialog runs on; a right
+// press on the menu bar, which is no child window, leaves the search box alone.
+TEST_F(ThumbDlgTest, AFailingCellMenuCommandIsReportedAndTheDialogRunsOn) {
+    auto d = StartWithFiles(3);
+    d->SetMenuTracker([](const std::vector<CellMenuEntry>&, QPoint) -> int {
+        throw std::runtime_error("no memory left");
+    });
+    QTest::mouseClick(d->Cell(1), Qt::RightButton);
+    ASSERT_EQ(prompts.Messages().size(), 1u);
+    EXPECT_EQ(prompts.Messages().front().text, u"no memory left");
+    EXPECT_EQ(prompts.Messages().front().icon, folv::PromptIcon::Error);
+    EXPECT_TRUE(d->isVisible());
+    EXPECT_EQ(d->Session().selectedFile, u"A02.TXT");
+
+    auto* search = static_cast<QLineEdit*>(d->GetDlgItem(1017));
+    search->setText("a0");
+    QMenuBar* bar = d->findChild<QMenuBar*>();
+    ASSERT_NE(bar, nullptr);
+    QTest::mouseClick(bar, Qt::RightButton, {}, QPoint(bar->width() - 5, bar->height() / 2));
+    EXPECT_EQ(search->text(), "a0");
 }
 
 TEST_F(ThumbDlgTest, HelpOpensTheFileNextToTheProgram) {
