@@ -96,6 +96,17 @@ Pixel32 PLTGADecoder::ReadTgaPixel(int bits) {
     }
 }
 
+Pixel32 PLTGADecoder::ReadImagePixel() {
+    // Grey pictures of 16 bits (grey with alpha, as GIMP writes them) hold a grey byte, then
+    // an alpha byte.
+    if (IsGrey(header.imageType) && header.pixelDepth == 16) {
+        const std::uint8_t* b = source->ReadBytes(2);
+        const bool alpha = (header.descriptor & 0x0F) != 0;
+        return Pixel32{b[0], b[0], b[0], alpha ? b[1] : static_cast<std::uint8_t>(255)};
+    }
+    return ReadTgaPixel(header.pixelDepth);
+}
+
 void PLTGADecoder::ReadColourMap(PLBmp& bmp) {
     RGBQuad* palette = bmp.GetPaletteEntries();
     const std::int32_t first = header.colourMapFirst;
@@ -116,7 +127,7 @@ void PLTGADecoder::ReadValues(std::uint8_t* row, std::int32_t first, std::int32_
         return;
     }
     for (std::int32_t x = first; x < first + count; ++x) {
-        const Pixel32 p = ReadTgaPixel(header.pixelDepth);
+        const Pixel32 p = ReadImagePixel();
         std::memcpy(row + 4 * static_cast<std::size_t>(x), &p, 4);
     }
 }
@@ -174,7 +185,7 @@ void PLTGADecoder::DecodePixels(PLBmp& bmp) {
                     if (oneByte)
                         runIndex = source->ReadByte();
                     else
-                        runColour = ReadTgaPixel(header.pixelDepth);
+                        runColour = ReadImagePixel();
                 }
             }
             const std::int32_t count = std::min(runLeft, w - x);

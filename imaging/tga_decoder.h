@@ -33,6 +33,7 @@ class PLTGADecoder : public PLPicDecoder {
 
   private:
     Pixel32 ReadTgaPixel(int bits);
+    Pixel32 ReadImagePixel();
     void ReadColourMap(PLBmp& bmp);
     void ReadValues(std::uint8_t* row, std::int32_t first, std::int32_t count, bool oneByte);
     void RepeatValue(std::uint8_t* row, std::int32_t first, std::int32_t count, bool oneByte,

@@ -173,6 +173,22 @@ TEST(TgaDecoder, SixteenBitPixelsTakeAlphaFromTheAttributeBit) {
     EXPECT_EQ(opaque.GetPixel(0, 0), (Pixel32{248, 248, 248, 255}));
 }
 
+TEST(TgaDecoder, SixteenBitGreyPixelsAreGreyAndAlpha) {
+    // Plain and run-length, eight alpha bits: grey 0x40 at alpha 0x80, grey 0xC0 opaque.
+    for (const std::uint8_t type : {3, 11}) {
+        const Bytes pixels =
+            type == 3 ? Bytes{0x40, 0x80, 0xC0, 0xFF} : Bytes{0x00, 0x40, 0x80, 0x80, 0xC0, 0xFF};
+        CWinBmpEx bmp;
+        DecodeBytes(
+            Tga({.imageType = type, .width = 2, .pixelDepth = 16, .descriptor = 0x28}, pixels),
+            bmp);
+        ASSERT_EQ(bmp.GetBitsPerPixel(), 32) << int{type};
+        EXPECT_TRUE(bmp.HasAlpha());
+        EXPECT_EQ(bmp.GetPixel(0, 0), (Pixel32{0x40, 0x40, 0x40, 0x80})) << int{type};
+        EXPECT_EQ(bmp.GetPixel(1, 0), (Pixel32{0xC0, 0xC0, 0xC0, 0xFF})) << int{type};
+    }
+}
+
 TEST(TgaDecoder, ColourMapIndicesWrapAt256) {
     Bytes map;
     for (int i = 0; i < 10; ++i) {
