@@ -101,6 +101,28 @@ void PutFourSamples(TIFFRGBAImage*, std::uint32_t* cp, std::uint32_t, std::uint3
     }
 }
 
+// The same for pictures stored as separate planes; without an extra sample the library hands
+// over no fourth plane.
+void PutFourSeparateSamples(TIFFRGBAImage*, std::uint32_t* cp, std::uint32_t, std::uint32_t,
+                            std::uint32_t w, std::uint32_t h, std::int32_t fromskew,
+                            std::int32_t toskew, unsigned char* r, unsigned char* g,
+                            unsigned char* b, unsigned char* a) {
+    for (; h > 0; --h) {
+        for (std::uint32_t x = 0; x < w; ++x) {
+            const unsigned char pixel[4] = {*r++, *g++, *b++,
+                                            a ? *a++ : static_cast<unsigned char>(255)};
+            std::memcpy(cp, pixel, 4);
+            ++cp;
+        }
+        r += fromskew;
+        g += fromskew;
+        b += fromskew;
+        if (a)
+            a += fromskew;
+        cp += toskew;
+    }
+}
+
 }  // namespace
 
 struct PLTIFFDecoder::Library {
@@ -318,9 +340,13 @@ void PLTIFFDecoder::DecodeFullColour(PLBmp& bmp) {
         TIFFRGBAImageEnd(&image);
         RaiseDecoderError(PL_ERRNO_MEMORY, "Out of memory allocating TIFF buffer.");
     }
-    if (image.isContig && image.bitspersample == 8 && image.samplesperpixel == 4 &&
-        image.photometric == PHOTOMETRIC_RGB)
-        image.put.contig = &PutFourSamples;
+    if (image.bitspersample == 8 && image.samplesperpixel == 4 &&
+        image.photometric == PHOTOMETRIC_RGB) {
+        if (image.isContig)
+            image.put.contig = &PutFourSamples;
+        else
+            image.put.separate = &PutFourSeparateSamples;
+    }
     const int ok = TIFFRGBAImageGet(&image, raster.get(), lib.width, lib.length);
     TIFFRGBAImageEnd(&image);
     if (ok == 0)

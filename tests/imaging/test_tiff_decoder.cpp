@@ -70,6 +70,8 @@ INSTANTIATE_TEST_SUITE_P(
                  0},
         ToolCase{"rgb16", "convert", "convert %i -depth 16 %o", false, 32, false, false, 1},
         ToolCase{"rgba", "convert", "convert %i %o", true, 32, true, false, 0},
+        ToolCase{"rgba_planes", "convert", "convert %i -interlace Plane %o", true, 32, true, false,
+                 0},
         ToolCase{"jpeg", "convert", "convert %i -compress JPEG -quality 95 %o", false, 32, false,
                  false, 12},
         ToolCase{"grey8", "convert", "convert %i -colorspace Gray %o", false, 8, false, true, 0},
