@@ -1164,6 +1164,16 @@ bool CThumbDlg::eventFilter(QObject* watched, QEvent* event) {
     return QDialog::eventFilter(watched, event);
 }
 
+void CThumbDlg::GiveFocus(QWidget* w) {
+    if (w == nullptr || w->focusPolicy() == Qt::NoFocus || !w->isVisible() || !w->isEnabled())
+        return;
+    // Focus already inside the control (the page list's label editor) stays where it is.
+    QWidget* focus = QApplication::focusWidget();
+    if (focus == w || w->isAncestorOf(focus))
+        return;
+    w->setFocus();
+}
+
 bool CThumbDlg::PreTranslateMouse(QObject* watched, QMouseEvent* event) {
     auto* target = qobject_cast<QWidget*>(watched);
     if (target == nullptr || (target != this && !isAncestorOf(target)))
@@ -1184,8 +1194,7 @@ bool CThumbDlg::PreTranslateMouse(QObject* watched, QMouseEvent* event) {
             search_->clear();
         if (IsCellId(id))
             SelectCell(id - 1000);
-        if (w != nullptr && w->focusPolicy() != Qt::NoFocus && w->isVisible())
-            w->setFocus();
+        GiveFocus(w);
         if (id == kOpenWith)
             return true;
         if (w == large_ || InGridArea(p)) {
@@ -1200,9 +1209,7 @@ bool CThumbDlg::PreTranslateMouse(QObject* watched, QMouseEvent* event) {
             return false;
         QWidget* w = ChildAt(p);
         const int id = IdOf(w);
-        if (w != nullptr && w->focusPolicy() != Qt::NoFocus && w->isVisible() && w->isEnabled()) {
-            w->setFocus();
-        }
+        GiveFocus(w);
         // A click in the page list empties the search box.
         if (pageList_ && (target == pageList_ || pageList_->isAncestorOf(target)) && search_) {
             search_->clear();

@@ -144,6 +144,7 @@ class CThumbDlg : public QDialog {
     bool DispatchCommand(int id);
     bool PreTranslateMouse(QObject* watched, QMouseEvent* event);
     QWidget* ChildAt(QPoint clientPoint) const;
+    void GiveFocus(QWidget* w);
     int IdOf(const QWidget* widget) const;
     bool FocusIsOn(int id) const;
 

@@ -416,6 +416,21 @@ TEST_F(ThumbDlgTest, AFailingCellMenuCommandIsReportedAndTheDialogRunsOn) {
     EXPECT_EQ(search->text(), "a0");
 }
 
+// A click inside the page list's label editor leaves the editor open.
+TEST_F(ThumbDlgTest, ClickingIntoThePageNameEditorKeepsEditing) {
+    auto d = StartWithFiles(2);
+    CListCtrlEx* list = d->PageList();
+    list->setFocus();
+    list->editItem(list->topLevelItem(0), 0);
+    auto* editor = qobject_cast<QLineEdit*>(Focus());
+    ASSERT_NE(editor, nullptr);
+    ASSERT_TRUE(list->isAncestorOf(editor));
+    QTest::mouseClick(editor, Qt::LeftButton, {}, QPoint(3, editor->height() / 2));
+    QTest::mouseClick(editor, Qt::RightButton, {}, QPoint(3, editor->height() / 2));
+    EXPECT_EQ(Focus(), editor);
+    EXPECT_TRUE(editor->isVisible());
+}
+
 TEST_F(ThumbDlgTest, HelpOpensTheFileNextToTheProgram) {
     auto d = StartWithFiles(1);
     QUrl opened;
