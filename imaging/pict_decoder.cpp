@@ -154,7 +154,8 @@ void PLPictDecoder::HandleOpcode(std::uint16_t op) {
                 ReadBitmapOperation(op);
                 return;
             case 0x9A:
-                ReadDirectOperation();
+            case 0x9B:  // the same clipped by a region
+                ReadDirectOperation(op == 0x9B);
                 return;
             case 0xA1:
                 source->Skip(2);
@@ -306,13 +307,15 @@ void PLPictDecoder::ReadBitmapOperation(std::uint16_t op) {
     imageKind = kBitmap;
 }
 
-void PLPictDecoder::ReadDirectOperation() {
-    isRegion = false;
+void PLPictDecoder::ReadDirectOperation(bool region) {
+    isRegion = region;
     unpackedRows = false;
     source->Skip(4);  // base address
     rowBytes = source->ReadBE16();
     pixMap = ReadPixMap();
     source->Skip(16 + 2);  // source and destination rectangles, transfer mode
+    if (region)
+        SkipSizeWord();
     SetPixMapDescription();
     imageKind = kDirect;
 }

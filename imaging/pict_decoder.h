@@ -64,7 +64,7 @@ class PLPictDecoder : public PLPicDecoder {
     void SkipText(std::size_t before);
     void SkipPixPat();
     void ReadBitmapOperation(std::uint16_t opcode);
-    void ReadDirectOperation();
+    void ReadDirectOperation(bool region);
     void SearchJpeg();
 
     Rect ReadRect();

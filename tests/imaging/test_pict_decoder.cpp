@@ -266,6 +266,14 @@ TEST(PictDecoder, DirectPixels) {
     EXPECT_EQ(bmp.GetPixel(0, 0), (Pixel32{30, 20, 10, 255}));
     EXPECT_EQ(bmp.GetPixel(1, 0), (Pixel32{31, 21, 11, 255}));
 
+    // Clipped by a region (DirectBitsRgn): the mask region comes before the rows.
+    Pict clipped;
+    clipped.Op(0x9B).Raw({0, 0, 0, 0xFF}).PixMap(2, 1, 8, 32, 3, 4).Rects(2, 1);
+    clipped.Raw({0, 10, 0, 0, 0, 0, 0, 1, 0, 2});
+    clipped.Raw({7, 0x05, 10, 11, 20, 21, 30, 31});
+    DecodeBytes(clipped.End(), bmp);
+    EXPECT_EQ(bmp.GetPixel(1, 0), (Pixel32{31, 21, 11, 255}));
+
     // Four planes: alpha first.
     Pict a;
     a.Op(0x9A).Raw({0, 0, 0, 0}).PixMap(2, 1, 8, 32, 4, 4).Rects(2, 1);
