@@ -65,8 +65,11 @@ std::uint32_t PLPnmDecoder::ReadNumber(bool endAllowed) {
 
 void PLPnmDecoder::Open(PLDataSource* dataSourceToRead) {
     source = dataSourceToRead;
+    // The graymap names its binary form first, the pixmap its text form.
+    const char first = samples == 1 ? binaryDigit : textDigit;
+    const char second = samples == 1 ? textDigit : binaryDigit;
     const std::string wrongId =
-        std::string("Is not the correct identifier P") + binaryDigit + " or P" + textDigit + ".";
+        std::string("Is not the correct identifier P") + first + " or P" + second + ".";
     if (source->ReadByte() != 'P')
         Fail(wrongId.c_str());
     const int digit = source->ReadByte();

@@ -155,7 +155,16 @@ TEST(PnmDecoder, RefusesBadHeadersAndShortData) {
                       "Decoder error: PGM decoder: Is not the correct identifier P5 or P2.\n");
         }
     }
-    EXPECT_EQ(DecodeError(Text("P5 1 1 255\n\x01"), &ppm), 2);
+    const Bytes graymap = Text("P5 1 1 255\n\x01");
+    try {
+        CWinBmpEx bmp;
+        ppm.DecodeMemory(graymap.data(), graymap.size(), bmp);
+        FAIL() << "decoded";
+    } catch (const PLTextException& e) {
+        EXPECT_EQ(e.GetCode(), 2);
+        EXPECT_EQ(e.GetMessage(),
+                  "Decoder error: PPM decoder: Is not the correct identifier P3 or P6.\n");
+    }
     EXPECT_EQ(DecodeError(Text("P5 2 x 255\n\x01\x02")), 2);  // the scan cannot go on
     EXPECT_EQ(DecodeError(Text("P5 0 1 255\n")), 2);          // no pixels
     EXPECT_EQ(DecodeError(Text("P5 99999 99999 255\n")), 10);
