@@ -28,7 +28,7 @@ bool StandardCellReaders::StoragePreview(std::u16string_view path, CWinBmpEx& bi
 }
 
 void StandardCellReaders::DecodeFile(const std::string& path, CWinBmpEx& bitmap) {
-    decoder_.DecodeFile(path.c_str(), bitmap, 0, nullptr);
+    SharedDecoder().DecodeFile(path.c_str(), bitmap, 0, nullptr);
 }
 
 PLAnyPicDecoder& SharedDecoder() {
@@ -43,20 +43,7 @@ void SetSharedDecoder(PLAnyPicDecoder* decoder) {
 }
 
 CellReaders& DefaultCellReaders() {
-    // Looks the decoder up on every read, so that a decoder registered later is the one used.
-    class Forwarding final : public CellReaders {
-      public:
-        bool DwgPreview(std::u16string_view path, CWinBmpEx& bitmap) override {
-            return LoadDwgPreview(path, bitmap, BuildKind::Library);
-        }
-        bool StoragePreview(std::u16string_view path, CWinBmpEx& bitmap) override {
-            return LoadStoragePreview(path, bitmap);
-        }
-        void DecodeFile(const std::string& path, CWinBmpEx& bitmap) override {
-            SharedDecoder().DecodeFile(path.c_str(), bitmap, 0, nullptr);
-        }
-    };
-    static Forwarding readers;
+    static StandardCellReaders readers(BuildKind::Library);
     return readers;
 }
 

@@ -23,17 +23,16 @@ class CellReaders {
     virtual void DecodeFile(const std::string& path, CWinBmpEx& bitmap) = 0;
 };
 
-// The readers of the build: the decoder is the one all cells share.
+// The readers of the build. The decoder is the one all cells share, looked up at each read,
+// so that a decoder registered later is the one used.
 class StandardCellReaders final : public CellReaders {
   public:
-    StandardCellReaders(PLAnyPicDecoder& decoder, BuildKind build)
-        : decoder_(decoder), build_(build) {}
+    explicit StandardCellReaders(BuildKind build) : build_(build) {}
     bool DwgPreview(std::u16string_view path, CWinBmpEx& bitmap) override;
     bool StoragePreview(std::u16string_view path, CWinBmpEx& bitmap) override;
     void DecodeFile(const std::string& path, CWinBmpEx& bitmap) override;
 
   private:
-    PLAnyPicDecoder& decoder_;
     BuildKind build_;
 };
 
@@ -42,7 +41,7 @@ class StandardCellReaders final : public CellReaders {
 PLAnyPicDecoder& SharedDecoder();
 void SetSharedDecoder(PLAnyPicDecoder* decoder);
 
-// The readers every new cell uses unless it is given others.
+// The readers every new cell uses unless it is given others: those of the library build.
 CellReaders& DefaultCellReaders();
 
 }  // namespace folv

@@ -160,7 +160,7 @@ CThumbDlg::CThumbDlg(folv::DialogProfile profile, std::u16string hostModuleName,
     session_ = profile_.makeSession(hostModuleName, prompts_);
     session_->hostModuleName = std::move(hostModuleName);
     session_->messageCaption = std::u16string(String(116));
-    readers_ = std::make_unique<folv::StandardCellReaders>(folv::SharedDecoder(), profile_.build);
+    readers_ = std::make_unique<folv::StandardCellReaders>(profile_.build);
     SetupTemplate();
     ConnectControls();
 }

@@ -1,7 +1,6 @@
 #pragma once
 
 #include <QDialog>
-#include <QPointer>
 #include <array>
 #include <cstdint>
 #include <functional>
@@ -22,8 +21,6 @@ class QAction;
 class QLineEdit;
 class QMenu;
 class QMenuBar;
-class QProgressBar;
-class QPushButton;
 class QUrl;
 
 namespace folv {
