@@ -1,5 +1,6 @@
 #include "imaging/pic_decoder.h"
 
+#include <new>
 #include <utility>
 
 PLPicDecoder::PLPicDecoder() = default;
@@ -42,6 +43,10 @@ void PLPicDecoder::DecodeFile(const char* fileName, PLBmp& bmp, std::int32_t bpp
     } catch (const PLTextException&) {
         Close();
         throw;
+    } catch (const std::bad_alloc&) {
+        // Callers catch only the library's exception.
+        Close();
+        RaiseDecoderError(PL_ERRNO_MEMORY, "Out of memory decoding picture.");
     }
 }
 
@@ -60,6 +65,10 @@ void PLPicDecoder::DecodeMemory(const std::uint8_t* bytes, std::size_t byteCount
     } catch (const PLTextException&) {
         Close();
         throw;
+    } catch (const std::bad_alloc&) {
+        // Callers catch only the library's exception.
+        Close();
+        RaiseDecoderError(PL_ERRNO_MEMORY, "Out of memory decoding picture.");
     }
 }
 

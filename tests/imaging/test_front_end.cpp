@@ -5,6 +5,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <new>
 #include <string>
 #include <vector>
 
@@ -278,6 +279,7 @@ class FakeDecoder : public PLPicDecoder {
   public:
     PLBmpInfo description{4, 2, 8, PLPoint{3, 4}, false, true};
     bool failInPixels = false;
+    bool outOfMemory = false;
     int opens = 0, closes = 0, pixelCalls = 0;
 
     void Open(PLDataSource* source) override {
@@ -291,6 +293,8 @@ class FakeDecoder : public PLPicDecoder {
         EXPECT_EQ(bmp.GetBitsPerPixel(), bitsPerPixel);
         if (failInPixels)
             GetDataSource()->ReadBytes(1000);
+        if (outOfMemory)
+            throw std::bad_alloc();
         bmp.GetPaletteEntries()[1] = RGBQuad{10, 20, 30, 40};
         bmp.GetLineArray()[1][3] = 1;
     }
@@ -337,6 +341,7 @@ TEST(PicDecoder, FailuresCloseTheSourceAndOversizedPicturesAreRefused) {
     EXPECT_EQ(decoder.closes, 2);
 
     decoder.failInPixels = false;
+
     decoder.description = PLBmpInfo(40000, 40000, 32, PLPoint{}, false, false);
     PLTextException big = Catch([&] { decoder.DecodeMemory(data.data(), data.size(), bmp); });
     EXPECT_EQ(big.GetCode(), PL_ERRNO_MEMORY);
@@ -345,6 +350,14 @@ TEST(PicDecoder, FailuresCloseTheSourceAndOversizedPicturesAreRefused) {
     decoder.description = PLBmpInfo(0, 5, 8, PLPoint{}, false, false);
     EXPECT_EQ(Catch([&] { decoder.DecodeMemory(data.data(), data.size(), bmp); }).GetCode(),
               PL_ERRFORMAT_UNKNOWN);
+
+    // A decoder's own buffer that cannot be had is the library's out-of-memory failure.
+    decoder.description = PLBmpInfo(4, 2, 8, PLPoint{}, false, false);
+    decoder.outOfMemory = true;
+    EXPECT_EQ(Catch([&] { decoder.DecodeMemory(data.data(), data.size(), bmp); }).GetCode(),
+              PL_ERRNO_MEMORY);
+    EXPECT_EQ(decoder.closes, 5);
+    EXPECT_EQ(decoder.GetDataSource(), nullptr);
 
     EXPECT_NO_THROW(PLPicDecoder::CheckPictureSize(65535, 2048, 32));
     EXPECT_THROW(PLPicDecoder::CheckPictureSize(65536, 1, 1), PLTextException);
