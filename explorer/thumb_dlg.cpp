@@ -166,7 +166,11 @@ CThumbDlg::CThumbDlg(folv::DialogProfile profile, std::u16string hostModuleName,
 }
 
 CThumbDlg::~CThumbDlg() {
-    DestroyWindow();
+    // An exception leaving a destructor ends the process: the host must survive a failed save.
+    try {
+        DestroyWindow();
+    } catch (const std::exception&) {
+    }
 }
 
 std::u16string_view CThumbDlg::String(int id) const {
