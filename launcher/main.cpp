@@ -1,8 +1,6 @@
 // folvlaunch: starts the explorer outside AutoCAD. Its command line is not read.
 
-#include <QApplication>
-#include <memory>
-
+#include "explorer/qt_app_scope.h"
 #include "explorer/qt_prompts.h"
 #include "launcher/launch.h"
 #include "platform/modules.h"
@@ -14,12 +12,7 @@ namespace {
 class LauncherPrompts final : public folv::Prompts {
   public:
     folv::PromptAnswer Message(const folv::MessageRequest& request) override {
-        int argc = 1;
-        char name[] = "folvlaunch";
-        char* argv[] = {name, nullptr};
-        std::unique_ptr<QApplication> app;
-        if (QApplication::instance() == nullptr)
-            app = std::make_unique<QApplication>(argc, argv);
+        folv::QtAppScope qt("folvlaunch");
         folv::QtPrompts prompts;
         return prompts.Message(request);
     }

@@ -1,22 +1,14 @@
 #include "library/folvane_app.h"
 
-#include <QApplication>
 #include <exception>
 
 #include "explorer/dialog_profile.h"
 #include "explorer/dib_static.h"
+#include "explorer/qt_app_scope.h"
 #include "explorer/qt_prompts.h"
 #include "explorer/thumb_dlg.h"
 
 namespace folv {
-namespace {
-
-// argc and argv must outlive the application object made from them.
-int qtArgc = 1;
-char qtName[] = "FOLVANE";
-char* qtArgv[] = {qtName, nullptr};
-
-}  // namespace
 
 CFolvaneApp::CFolvaneApp() {
     SetSharedDecoder(&decoder_);
@@ -25,14 +17,6 @@ CFolvaneApp::CFolvaneApp() {
 CFolvaneApp::~CFolvaneApp() {
     SetSharedDecoder(nullptr);
 }
-
-CFolvaneApp::QtScope::QtScope() {
-    if (QApplication::instance() == nullptr) {
-        own_ = std::make_unique<QApplication>(qtArgc, qtArgv);
-    }
-}
-
-CFolvaneApp::QtScope::~QtScope() = default;
 
 // Made when the library is loaded, in this order, and destroyed in reverse at unload.
 std::u16string arxAppName;
@@ -49,7 +33,7 @@ CFolvaneApp& TheApp() {
 int RunExplorer() {
     try {
         CFolvaneApp& app = TheApp();
-        CFolvaneApp::QtScope qt;
+        QtAppScope qt("FOLVANE");
         QtPrompts prompts;
         CThumbDlg dialog(DialogProfile::Library(app.AppName()), ArxAppName(), prompts);
         prompts.SetOwner(&dialog);

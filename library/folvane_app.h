@@ -1,16 +1,13 @@
 #pragma once
 
-#include <memory>
 #include <string>
 
 #include "imaging/any_pic_decoder.h"
 
-class QApplication;
-
 namespace folv {
 
 // The library's application object: one per load. Owns the picture decoder every cell
-// shares, and the Qt application when the process that called thumb had none.
+// shares.
 class CFolvaneApp {
   public:
     CFolvaneApp();
@@ -21,18 +18,6 @@ class CFolvaneApp {
     PLAnyPicDecoder& Decoder() { return decoder_; }
     // The library's name: its file name without extension.
     const std::u16string& AppName() const { return appName_; }
-
-    // Makes the Qt application for one run when the host has none; the guard ends it.
-    class QtScope {
-      public:
-        QtScope();
-        ~QtScope();
-        QtScope(const QtScope&) = delete;
-        QtScope& operator=(const QtScope&) = delete;
-
-      private:
-        std::unique_ptr<QApplication> own_;
-    };
 
   private:
     PLAnyPicDecoder decoder_;
