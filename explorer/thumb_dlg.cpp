@@ -790,6 +790,14 @@ void CThumbDlg::AfterListing() {
     EnableControl(kNext, !ControlText(kLastLabel).isEmpty());
 }
 
+void CThumbDlg::SetDetails(std::u16string_view name, const std::optional<folv::DirEntry>& found) {
+    SetText(kFileName, ToQ(name));
+    if (auto* label = qobject_cast<CStaticEx*>(GetDlgItem(kFileName)))
+        label->SetTipText(name);
+    SetText(kFileSize, ToQ(found ? SizeText(found->size) : std::u16string(kUnavailable)));
+    SetText(kFileDate, ToQ(found ? DateText(found->modified) : std::u16string(kUnavailable)));
+}
+
 void CThumbDlg::FillDetails(std::u16string_view path, bool select) {
     const std::u16string name = folv::UpperAZ(folv::FileNamePart(path));
     const std::optional<folv::DirEntry> found = LookUpFile(path);
@@ -797,11 +805,7 @@ void CThumbDlg::FillDetails(std::u16string_view path, bool select) {
         return;
     if (select)
         session_->selectedFile = name;
-    SetText(kFileName, ToQ(name));
-    if (auto* label = qobject_cast<CStaticEx*>(GetDlgItem(kFileName)))
-        label->SetTipText(name);
-    SetText(kFileSize, ToQ(SizeText(found->size)));
-    SetText(kFileDate, ToQ(DateText(found->modified)));
+    SetDetails(name, found);
 }
 
 int CThumbDlg::ShowFirstScreen() {
@@ -823,16 +827,9 @@ int CThumbDlg::ShowFirstScreen() {
                 if (large_)
                     large_->setVisible(large_->LoadPicture(path));
                 session_->selectedFile = path;
-                const std::u16string name = folv::UpperAZ(folv::FileNamePart(path));
-                SetText(kFileName, ToQ(name));
-                if (auto* label = qobject_cast<CStaticEx*>(GetDlgItem(kFileName))) {
-                    label->SetTipText(name);
-                }
                 // A file gone since the listing still keeps its cell and label, so that the
                 // labels stay under their own cells; its details say so.
-                const std::optional<folv::DirEntry> found = LookUpFile(path);
-                SetText(kFileSize, ToQ(found ? SizeText(found->size) : kUnavailable));
-                SetText(kFileDate, ToQ(found ? DateText(found->modified) : kUnavailable));
+                SetDetails(folv::UpperAZ(folv::FileNamePart(path)), LookUpFile(path));
             }
             if (CDIBStatic* cell = Cell(static_cast<int>(i))) {
                 cell->LoadPicture(path);

@@ -6,6 +6,7 @@
 #include <functional>
 #include <map>
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -13,6 +14,7 @@
 #include "explorer/dialog_profile.h"
 #include "model/file_list.h"
 #include "model/session.h"
+#include "platform/enumerate.h"
 
 class CDIBStatic;
 class CListCtrlEx;
@@ -150,6 +152,8 @@ class CThumbDlg : public QDialog {
     void ShowControl(int id, bool show);
     void EnableItem(int id, bool enable);
     void SetLabel(int k, std::u16string_view text);
+    // The name, size and date texts; no entry gives "unavailable" for size and date.
+    void SetDetails(std::u16string_view name, const std::optional<folv::DirEntry>& found);
     void FillDetails(std::u16string_view path, bool select);
     bool FillScreen(std::int64_t from, bool backward);
     void ReportException(const std::exception& error);

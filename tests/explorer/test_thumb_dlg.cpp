@@ -13,6 +13,8 @@
 #include <QUrl>
 #include <stdexcept>
 
+#include <sys/time.h>
+
 #include "explorer/dialog_profile.h"
 #include "explorer/dib_static.h"
 #include "explorer/list_ctrl_ex.h"
@@ -94,6 +96,42 @@ TEST_F(ThumbDlgTest, FiveFilesFillFiveCellsAndDisableBothPagingButtons) {
     EXPECT_FALSE(d->MenuItem(40001)->isEnabled());
     EXPECT_TRUE(d->MenuItem(1045)->isEnabled());
     EXPECT_TRUE(d->MenuItem(1037)->isChecked());
+}
+
+// The details texts: " bytes", "unavailable" for an empty file, the runtime's date form with
+// a two-digit day and a line feed; a file gone since the listing.
+TEST_F(ThumbDlgTest, DetailsTextsAndVanishedFiles) {
+    ::setenv("TZ", "UTC", 1);
+    ::tzset();
+    box.MakeFiles({"a.txt"}, 0);
+    box.MakeFiles({"b.txt", "c.txt"}, 512);
+    const timeval times[2] = {{315626635, 0}, {315626635, 0}};  // 1980-01-02 02:03:55
+    ASSERT_EQ(::utimes((box.Files() / "b.txt").c_str(), times), 0);
+    box.WriteIni({{box.FilesFolder(), "*.*"}});
+    auto d = StartLibrary();
+    EXPECT_EQ(Text(*d, 1015), u"A.TXT");
+    EXPECT_EQ(Text(*d, 1018), u"unavailable");
+    d->SelectCell(2);
+    EXPECT_EQ(Text(*d, 1015), u"B.TXT");
+    EXPECT_EQ(Text(*d, 1018), u"512 bytes");
+    EXPECT_EQ(Text(*d, 1014), u"Wed Jan 02 02:03:55 1980\n");
+
+    // Selecting a vanished file keeps the details; the first screen still labels every cell.
+    std::filesystem::remove(box.Files() / "c.txt");
+    std::filesystem::remove(box.Files() / "a.txt");
+    d->SelectCell(3);
+    EXPECT_EQ(Text(*d, 1015), u"B.TXT");
+    EXPECT_EQ(d->Session().selectedFile, u"B.TXT");
+    EXPECT_EQ(d->ShowFirstScreen(), 1);
+    EXPECT_EQ(Text(*d, 1015), u"A.TXT");
+    EXPECT_EQ(Text(*d, 1018), u"unavailable");
+    EXPECT_EQ(Text(*d, 1014), u"unavailable");
+    EXPECT_FALSE(Shown(*d, 1013));
+    EXPECT_EQ(Text(*d, 1026), u"b.txt");
+    EXPECT_EQ(Text(*d, 1027), u"c.txt");
+    EXPECT_TRUE(Shown(*d, 1003));
+    ::unsetenv("TZ");
+    ::tzset();
 }
 
 TEST_F(ThumbDlgTest, TwelveFilesEnableNextWhichThenChangesNothing) {
