@@ -885,7 +885,7 @@ void CThumbDlg::ClearGrid() {
 bool CThumbDlg::FillScreen(std::int64_t from, bool backward) {
     bool missing = false;
     for (int k = 0; k < 12; ++k) {
-        const std::int64_t j = from + k;
+        const std::int64_t j = folv::paging::RecordForCell(from, k);
         const folv::FileData* record = files_.FileAt(j);
         CDIBStatic* cell = Cell(k);
         if (record == nullptr) {
@@ -925,14 +925,14 @@ bool CThumbDlg::FillScreen(std::int64_t from, bool backward) {
 }
 
 void CThumbDlg::NextScreen() {
-    if (files_.empty() || files_.FileAt(firstIndex_ + 12) == nullptr)
+    if (!folv::paging::CanGoNext(files_.size(), firstIndex_))
         return;
-    firstIndex_ += 12;
+    firstIndex_ += folv::paging::kCellsPerScreen;
     ShowScreenAfter(firstIndex_ - 12);
 }
 
 void CThumbDlg::ShowScreenAfter(std::int64_t base) {
-    if (files_.empty() || files_.FileAt(base + 12) == nullptr)
+    if (!folv::paging::CanGoNext(files_.size(), base))
         return;
     EnableControl(kPrevious, true);
     {
@@ -945,15 +945,15 @@ void CThumbDlg::ShowScreenAfter(std::int64_t base) {
 }
 
 void CThumbDlg::PreviousScreen() {
-    if (files_.empty() || firstIndex_ == 0 || files_.FileAt(firstIndex_) == nullptr)
+    if (!folv::paging::CanGoPrevious(files_.size(), firstIndex_))
         return;
-    firstIndex_ -= 12;
+    firstIndex_ -= folv::paging::kCellsPerScreen;
     if (ShowScreenBefore(firstIndex_ + 12))
         firstIndex_ += 12;
 }
 
 bool CThumbDlg::ShowScreenBefore(std::int64_t base) {
-    if (files_.empty() || base == 0 || files_.FileAt(base) == nullptr)
+    if (!folv::paging::CanGoPrevious(files_.size(), base))
         return false;
     EnableControl(kNext, true);
     const bool missing = FillScreen(base - 12, true);
