@@ -227,7 +227,7 @@ TEST(PsdDecoder, PackBitsRowsStayInsideTheRow) {
 TEST(PsdDecoder, RefusesWhatItCannotRead) {
     struct Case {
         const char* name;
-        PsdSpec spec;
+        PsdSpec header;
         int code;
     };
     const Case cases[] = {
@@ -244,7 +244,7 @@ TEST(PsdDecoder, RefusesWhatItCannotRead) {
         {"short data", {.width = 2, .data = {1, 2, 3}}, 11},
     };
     for (const Case& c : cases)
-        EXPECT_EQ(DecodeError(Psd(c.spec)), c.code) << c.name;
+        EXPECT_EQ(DecodeError(Psd(c.header)), c.code) << c.name;
 }
 
 TEST(PsdDecoder, EveryCutFailsCleanly) {

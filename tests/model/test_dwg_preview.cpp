@@ -21,10 +21,10 @@ using folv::testing::ScratchFolder;
 using folv::testing::SmallPicture;
 
 fx::DwgSpec DrawingSpec(const fx::DibImage& image) {
-    fx::DwgSpec spec;
-    spec.signature = "AC1015";
-    spec.records = {fx::HeaderRecord(), fx::BmpRecord(image), fx::MetafileRecord()};
-    return spec;
+    fx::DwgSpec drawing;
+    drawing.signature = "AC1015";
+    drawing.records = {fx::HeaderRecord(), fx::BmpRecord(image), fx::MetafileRecord()};
+    return drawing;
 }
 
 std::vector<std::uint8_t> Read(const std::u16string& path, bool* ok = nullptr,
@@ -54,12 +54,12 @@ TEST_F(ReadPreviewBitmap, TakesTheBmpRecordBetweenHeaderAndMetafile) {
 }
 
 TEST_F(ReadPreviewBitmap, TakesTheFirstOfTwoBmpRecords) {
-    fx::DwgSpec spec = DrawingSpec(image);
-    spec.records.push_back(fx::BmpRecord(fx::SolidImage(4, 4, 1, 1, fx::DrawingPalette(1))));
-    EXPECT_EQ(Read(folder.Write("two.dwg", fx::BuildDwg(spec))), record);
+    fx::DwgSpec drawing = DrawingSpec(image);
+    drawing.records.push_back(fx::BmpRecord(fx::SolidImage(4, 4, 1, 1, fx::DrawingPalette(1))));
+    EXPECT_EQ(Read(folder.Write("two.dwg", fx::BuildDwg(drawing))), record);
 
-    std::swap(spec.records[1], spec.records[3]);
-    EXPECT_NE(Read(folder.Write("two.dwg", fx::BuildDwg(spec))), record);
+    std::swap(drawing.records[1], drawing.records[3]);
+    EXPECT_NE(Read(folder.Write("two.dwg", fx::BuildDwg(drawing))), record);
 }
 
 TEST_F(ReadPreviewBitmap, RefusesDrawingsWithoutAPreviewOfTheirBuild) {
@@ -78,9 +78,9 @@ TEST_F(ReadPreviewBitmap, RefusesDrawingsWithoutAPreviewOfTheirBuild) {
         {"unknown", "XX1015", false, false},
     };
     for (const Case& c : cases) {
-        fx::DwgSpec spec = DrawingSpec(image);
-        spec.signature = c.signature;
-        const auto path = folder.Write("v.dwg", fx::BuildDwg(spec));
+        fx::DwgSpec drawing = DrawingSpec(image);
+        drawing.signature = c.signature;
+        const auto path = folder.Write("v.dwg", fx::BuildDwg(drawing));
         bool ok = false;
         Read(path, &ok, BuildKind::Library);
         EXPECT_EQ(ok, c.library) << c.label;
@@ -92,10 +92,10 @@ TEST_F(ReadPreviewBitmap, RefusesDrawingsWithoutAPreviewOfTheirBuild) {
 TEST_F(ReadPreviewBitmap, RefusesADirectoryWithoutBmpRecord) {
     for (auto records : {std::vector<fx::DwgRecord>{},
                          std::vector<fx::DwgRecord>{fx::HeaderRecord(), fx::MetafileRecord()}}) {
-        fx::DwgSpec spec = DrawingSpec(image);
-        spec.records = records;
+        fx::DwgSpec drawing = DrawingSpec(image);
+        drawing.records = records;
         bool ok = true;
-        Read(folder.Write("none.dwg", fx::BuildDwg(spec)), &ok);
+        Read(folder.Write("none.dwg", fx::BuildDwg(drawing)), &ok);
         EXPECT_FALSE(ok) << records.size() << " records";
     }
     fx::DwgSpec withoutArea = DrawingSpec(image);
@@ -108,10 +108,10 @@ TEST_F(ReadPreviewBitmap, RefusesADirectoryWithoutBmpRecord) {
 TEST_F(ReadPreviewBitmap, RefusesAnySentinelByteOff) {
     for (int i = 0; i < 16; ++i) {
         for (bool end : {false, true}) {
-            fx::DwgSpec spec = DrawingSpec(image);
-            (end ? spec.endSentinelByte : spec.startSentinelByte) = i;
+            fx::DwgSpec drawing = DrawingSpec(image);
+            (end ? drawing.endSentinelByte : drawing.startSentinelByte) = i;
             bool ok = true;
-            Read(folder.Write("s.dwg", fx::BuildDwg(spec)), &ok);
+            Read(folder.Write("s.dwg", fx::BuildDwg(drawing)), &ok);
             EXPECT_FALSE(ok) << (end ? "end" : "start") << " sentinel byte " << i;
         }
     }
@@ -148,12 +148,12 @@ TEST_F(ReadPreviewBitmap, RefusesBadAddressesSizesAndCounts) {
         {"count past the end of the file", {}, {}, 255},
     };
     for (const Case& c : cases) {
-        fx::DwgSpec spec = DrawingSpec(image);
-        spec.address = c.address;
-        spec.overallSize = c.overallSize;
-        spec.recordCount = c.count;
+        fx::DwgSpec drawing = DrawingSpec(image);
+        drawing.address = c.address;
+        drawing.overallSize = c.overallSize;
+        drawing.recordCount = c.count;
         bool ok = true;
-        Read(folder.Write("bad.dwg", fx::BuildDwg(spec)), &ok);
+        Read(folder.Write("bad.dwg", fx::BuildDwg(drawing)), &ok);
         EXPECT_FALSE(ok) << c.label;
     }
 }
@@ -183,11 +183,11 @@ TEST_F(ReadPreviewBitmap, RefusesRecordsOutsideTheFile) {
         {"starts at the end", fileSize, size, false},
     };
     for (const Case& c : cases) {
-        fx::DwgSpec spec = DrawingSpec(image);
-        spec.records[1].start = c.start;
-        spec.records[1].size = c.size;
+        fx::DwgSpec drawing = DrawingSpec(image);
+        drawing.records[1].start = c.start;
+        drawing.records[1].size = c.size;
         bool ok = !c.ok;
-        const auto buffer = Read(folder.Write("rec.dwg", fx::BuildDwg(spec)), &ok);
+        const auto buffer = Read(folder.Write("rec.dwg", fx::BuildDwg(drawing)), &ok);
         EXPECT_EQ(ok, c.ok) << c.label;
         if (c.ok) {
             EXPECT_EQ(buffer.size(), *c.size) << c.label;
@@ -199,10 +199,10 @@ TEST_F(ReadPreviewBitmap, RefusesARecordTooLargeForAnyPreview) {
     // A sound picture at the head of a record that claims far more: such a record is not
     // read whole, however much of the file it covers.
     for (const std::uint64_t size : {kMaxPreviewRecordBytes, kMaxPreviewRecordBytes + 1}) {
-        fx::DwgSpec spec = DrawingSpec(image);
-        spec.records[1].data.resize(static_cast<std::size_t>(size));
+        fx::DwgSpec drawing = DrawingSpec(image);
+        drawing.records[1].data.resize(static_cast<std::size_t>(size));
         bool ok = false;
-        const auto buffer = Read(folder.Write("big.dwg", fx::BuildDwg(spec)), &ok);
+        const auto buffer = Read(folder.Write("big.dwg", fx::BuildDwg(drawing)), &ok);
         EXPECT_EQ(ok, size == kMaxPreviewRecordBytes) << size;
         EXPECT_EQ(buffer.size(), ok ? size : 0u);
     }
@@ -275,9 +275,9 @@ class LoadDwgPreviewTest : public ::testing::Test {
         return folder.Write("p.dwg", fx::BuildDwg(DrawingSpec(image)));
     }
     std::u16string WriteDrawing(const std::vector<std::uint8_t>& dib) {
-        fx::DwgSpec spec = DrawingSpec(SmallPicture());
-        spec.records[1].data = dib;
-        return folder.Write("p.dwg", fx::BuildDwg(spec));
+        fx::DwgSpec drawing = DrawingSpec(SmallPicture());
+        drawing.records[1].data = dib;
+        return folder.Write("p.dwg", fx::BuildDwg(drawing));
     }
 };
 
@@ -414,9 +414,9 @@ TEST_F(LoadDwgPreviewTest, LeavesTheBitmapAloneWhenThereIsNoPreview) {
     CWinBmpEx bitmap;
     EXPECT_FALSE(LoadDwgPreview(other.Write("x.dwg", "AC1015 but nothing else"), bitmap));
     EXPECT_FALSE(LoadDwgPreview(other.WidePath("missing.dwg"), bitmap));
-    fx::DwgSpec spec = DrawingSpec(SmallPicture());
-    spec.signature = "AC1024";
-    const auto path = other.Write("new.dwg", fx::BuildDwg(spec));
+    fx::DwgSpec drawing = DrawingSpec(SmallPicture());
+    drawing.signature = "AC1024";
+    const auto path = other.Write("new.dwg", fx::BuildDwg(drawing));
     EXPECT_FALSE(LoadDwgPreview(path, bitmap, BuildKind::Library));
     EXPECT_TRUE(IsUntouched(bitmap));
     EXPECT_TRUE(LoadDwgPreview(path, bitmap, BuildKind::Plugin));
