@@ -9,7 +9,6 @@ DialogProfile DialogProfile::Library(std::u16string applicationName) {
     DialogProfile profile;
     profile.build = BuildKind::Library;
     profile.templateId = 137;
-    profile.menu = MenuVariant::library;
     profile.hasOpen = true;
     profile.hasRecover = true;
     profile.asksBeforeExit = true;
@@ -30,7 +29,6 @@ DialogProfile DialogProfile::Plugin(const HostFunctionTable& functions,
     DialogProfile profile;
     profile.build = BuildKind::Plugin;
     profile.templateId = 102;
-    profile.menu = MenuVariant::plugin;
     profile.hasOpen = false;
     profile.hasRecover = false;
     profile.asksBeforeExit = false;

@@ -17,7 +17,6 @@ namespace folv {
 struct DialogProfile {
     BuildKind build = BuildKind::Library;
     int templateId = 137;
-    MenuVariant menu = MenuVariant::library;
     bool hasOpen = true;
     bool hasRecover = true;
     // Outside a host, Cancel asks "Are you sure you want to exit?" first.

@@ -194,7 +194,7 @@ void CThumbDlg::SetupTemplate() {
     layout->setSpacing(0);
     menuBar_ = new QMenuBar(this);
     menuBar_->setNativeMenuBar(false);
-    folv::BuildMenuBar(*menuBar_, profile_.menu);
+    folv::BuildMenuBar(*menuBar_, profile_.build);
     layout->setMenuBar(menuBar_);
 
     client_ = new QWidget(this);

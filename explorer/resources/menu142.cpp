@@ -10,28 +10,14 @@
 namespace folv {
 namespace {
 
-constexpr std::array kFileLibrary = {
-    MenuItemDef{1016, u"&Open", true},
+constexpr std::array kFile = {
+    MenuItemDef{1016, u"&Open", true, true},
     MenuItemDef{1045, u"&Copy", true},
     MenuItemDef{1044, u"&Delete", true},
     MenuItemDef{1043, u"&Rename", true},
     MenuItemDef{1047, u"&Insert", true},
     MenuItemDef{32782, u"&XRef", true},
-    MenuItemDef{40001, u"Recover", true},
-    MenuItemDef{0, u"", false},
-    MenuItemDef{1037, u"Sort by &name", false},
-    MenuItemDef{1056, u"Sort by &size", false},
-    MenuItemDef{1057, u"Sort by &date", false},
-    MenuItemDef{0, u"", false},
-    MenuItemDef{2, u"E&xit", false},
-};
-
-constexpr std::array kFilePlugin = {
-    MenuItemDef{1045, u"&Copy", true},
-    MenuItemDef{1044, u"&Delete", true},
-    MenuItemDef{1043, u"&Rename", true},
-    MenuItemDef{1047, u"&Insert", true},
-    MenuItemDef{32782, u"&XRef", true},
+    MenuItemDef{40001, u"Recover", true, true},
     MenuItemDef{0, u"", false},
     MenuItemDef{1037, u"Sort by &name", false},
     MenuItemDef{1056, u"Sort by &size", false},
@@ -58,14 +44,8 @@ constexpr std::array kHelp = {
     MenuItemDef{1058, u"&About", false},
 };
 
-constexpr std::array kLibraryMenu = {
-    MenuDef{u"&File", kFileLibrary},
-    MenuDef{u"&Page", kPage},
-    MenuDef{u"&Help", kHelp},
-};
-
-constexpr std::array kPluginMenu = {
-    MenuDef{u"&File", kFilePlugin},
+constexpr std::array kMenu = {
+    MenuDef{u"&File", kFile},
     MenuDef{u"&Page", kPage},
     MenuDef{u"&Help", kHelp},
 };
@@ -76,16 +56,16 @@ bool IsSortItem(int id) {
 
 }  // namespace
 
-std::span<const MenuDef> Menu142(MenuVariant variant) {
-    if (variant == MenuVariant::plugin)
-        return kPluginMenu;
-    return kLibraryMenu;
+std::span<const MenuDef> Menu142() {
+    return kMenu;
 }
 
-void BuildMenuBar(QMenuBar& bar, MenuVariant variant) {
-    for (const MenuDef& menuDef : Menu142(variant)) {
+void BuildMenuBar(QMenuBar& bar, BuildKind build) {
+    for (const MenuDef& menuDef : Menu142()) {
         QMenu* menu = bar.addMenu(ToQ(menuDef.title));
         for (const MenuItemDef& item : menuDef.items) {
+            if (item.libraryOnly && build == BuildKind::Plugin)
+                continue;
             QAction* action = nullptr;
             if (item.id == 0) {
                 action = menu->addSeparator();

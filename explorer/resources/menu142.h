@@ -3,6 +3,8 @@
 #include <span>
 #include <string_view>
 
+#include "model/build_kind.h"
+
 class QMenuBar;
 
 namespace folv {
@@ -12,6 +14,7 @@ struct MenuItemDef {
     int id;
     std::u16string_view text;
     bool grayed;
+    bool libraryOnly = false;  // the plug-in build has no Open and no Recover
 };
 
 struct MenuDef {
@@ -19,14 +22,12 @@ struct MenuDef {
     std::span<const MenuItemDef> items;
 };
 
-enum class MenuVariant { library, plugin };
+// Menu 142: "&File", "&Page", "&Help", as the library build has it.
+std::span<const MenuDef> Menu142();
 
-// Menu 142: "&File", "&Page", "&Help". The plug-in build has no Open and no Recover.
-std::span<const MenuDef> Menu142(MenuVariant variant);
-
-// Fills the bar with the menus of the table. Every item becomes a QAction whose "id" property
-// holds its command number; separators are actions too, so positions count them as the
-// original menu does.
-void BuildMenuBar(QMenuBar& bar, MenuVariant variant);
+// Fills the bar with the menus of the table, leaving out the library-only items in the
+// plug-in build. Every item becomes a QAction whose "id" property holds its command number;
+// separators are actions too, so positions count them as the original menu does.
+void BuildMenuBar(QMenuBar& bar, BuildKind build);
 
 }  // namespace folv
